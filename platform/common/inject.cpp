@@ -1,0 +1,10 @@
+#include "platform/inject.h"
+
+namespace platform::inject {
+
+Services& services() {
+  static Services instance;
+  return instance;
+}
+
+}  // namespace platform::inject

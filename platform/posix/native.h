@@ -1,0 +1,26 @@
+// The POSIX backend's boundary between the system's Windows-style GBK paths and the
+// host's UTF-8 paths, and its mapping of errno to Windows error codes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform::posix {
+
+// GBK (code page 936) <-> UTF-8. Conversions fail on bytes that do not decode.
+std::optional<std::string> GbkToUtf8(const std::string& gbk);
+std::optional<std::string> Utf8ToGbk(const std::string& utf8);
+
+// "C:\dir\name" -> "/.../dir/name": the drive letter goes through the drive map,
+// "\" becomes "/", GBK becomes UTF-8. A path without a drive is relative to the current
+// directory ("name") or to the current drive's root ("\name"). nullopt when the path's
+// bytes are not GBK or its drive is not mapped (the caller reports kErrorPathNotFound).
+std::optional<std::string> ToNativePath(const std::string& path);
+
+// The reverse: the drive whose folder is the longest prefix of the absolute native path.
+std::string FromNativePath(const std::string& nativePath);
+
+// Sets the thread's last error from errno.
+void SetLastErrorFromErrno(int error);
+
+}  // namespace platform::posix
