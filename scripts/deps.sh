@@ -31,7 +31,7 @@ ensure_packages() {
   [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get update -q
   # shellcheck disable=SC2086
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends $missing
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $missing
 }
 
 # Wine maps non-ASCII file names through the Unix locale: zh_CN.UTF-8 must exist.
