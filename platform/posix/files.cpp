@@ -106,8 +106,11 @@ void SetErrorFor(int error, const std::string& native) {
 
 int Fd(Handle h) { return static_cast<int>(h); }
 
+// A handle that cannot name a descriptor. Closed or foreign descriptors are left to the
+// call itself, which fails with EBADF: probing them here would cost a system call on
+// every read and write.
 bool ValidHandle(Handle h) {
-  if (h == kInvalidHandle || h < 0 || h > INT_MAX || fcntl(Fd(h), F_GETFD) < 0) {
+  if (h < 0 || h > INT_MAX) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
@@ -279,14 +282,14 @@ bool SetFilePointerEx(Handle file, int64_t distance, int64_t* newPosition, uint3
     case kFileEnd: whence = SEEK_END; break;
     default: SetLastError(kErrorInvalidParameter); return false;
   }
-  const off_t origin = whence == SEEK_SET ? 0 : lseek(Fd(file), 0, whence);
-  if (origin < 0 || (distance < 0 && origin + distance < 0)) {
-    SetLastError(kErrorNegativeSeek);
-    return false;
-  }
-  const off_t pos = lseek(Fd(file), origin + distance, SEEK_SET);
+  // lseek refuses a target before the start with EINVAL and leaves the position alone,
+  // as Windows does with its negative-seek error.
+  const off_t pos = lseek(Fd(file), static_cast<off_t>(distance), whence);
   if (pos < 0) {
-    posix::SetLastErrorFromErrno(errno);
+    if (errno == EINVAL)
+      SetLastError(kErrorNegativeSeek);
+    else
+      posix::SetLastErrorFromErrno(errno);
     return false;
   }
   if (newPosition) *newPosition = pos;
