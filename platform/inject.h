@@ -22,6 +22,19 @@ struct Services {
   std::function<std::optional<long>(HKey key, const std::string& valueName, uint32_t* type,
                                     uint8_t* data, uint32_t* dataSize)>
       regQueryValue;
+  // Answers MessageBoxA (platform/dialogs.h) instead of a box; caption may be null.
+  std::function<int(const std::string& text, const char* caption, uint32_t type)> messageBox;
+  // Replaces the message pump; returns whether a quit message was seen.
+  std::function<bool()> pumpMessages;
+  // Answer the two choosers: true with the chosen path, false for "cancelled".
+  std::function<bool(const std::string& title, const std::string& filter,
+                     const std::string& initialDir, std::string* fileName)>
+      openFileDialog;
+  std::function<bool(const std::string& initialDir, uint32_t options, std::string* folder)>
+      selectDirectory;
+  // Answer GetDriveTypeA and GetVolumeInformationA (platform/drives.h) for every root.
+  std::function<uint32_t(const std::string& rootPathName)> driveType;
+  std::function<bool(const std::string& rootPathName, std::string* volumeName)> volumeLabel;
 };
 
 Services& services();

@@ -1,0 +1,33 @@
+// Drive types and volume labels: the Win32 entry points, thin.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/drives.h"
+#include "platform/inject.h"
+
+namespace platform {
+
+uint32_t GetDriveTypeA(const std::string& rootPathName) {
+  if (const auto& hook = inject::services().driveType) return hook(rootPathName);
+  return ::GetDriveTypeA(rootPathName.c_str());
+}
+
+bool GetVolumeInformationA(const std::string& rootPathName, std::string* volumeName,
+                           uint32_t volumeNameSize) {
+  std::string label;
+  if (const auto& hook = inject::services().volumeLabel) {
+    if (!hook(rootPathName, &label)) return false;
+    if (label.size() + 1 > volumeNameSize) return false;
+    *volumeName = label;
+    return true;
+  }
+  std::vector<char> buffer(volumeNameSize + 1, '\0');
+  if (!::GetVolumeInformationA(rootPathName.c_str(), buffer.data(), volumeNameSize, nullptr,
+                               nullptr, nullptr, nullptr, 0))
+    return false;
+  *volumeName = buffer.data();
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,341 @@
+// Reading an archive's directory: end record, central headers, rebuilds, side files,
+// sort orders and comments.
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/inject.h"
+#include "tests/support/temp_dir.h"
+#include "tests/unzip/helpers.h"
+#include "tests/unzip/zip_writer.h"
+#include "unzip/ZipExtractor.h"
+
+using namespace unzip;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+using zip_writer::Entry;
+using zip_writer::Options;
+
+namespace {
+
+class Directory : public ::testing::Test {
+ protected:
+  // Writes the archive and points the component at it.
+  void Use(const std::string& bytes, const std::string& name = "arc.zip") {
+    path = dir / name;
+    ASSERT_TRUE(WriteFileBytes(path, bytes));
+    z.SetZipName(path);
+  }
+  std::string Names() {
+    std::string out;
+    for (int32_t i = 0; i < z.Count(); ++i) {
+      if (i) out += ",";
+      const TZipHeaderInfo* r = z.SortedView()->Entry(i);
+      out += r->Directory() + r->FileName();
+    }
+    return out;
+  }
+  static std::vector<Entry> Sample() {
+    Entry folder{"docs/", ""};
+    folder.externalAttributes = 0x10;
+    Entry text{"docs/readme.txt", "read me, please", 8};
+    text.comment = "the readme";
+    Entry data{"data.bin", std::string(5000, 'q'), 8};
+    data.dosDateTime = 0x5B210000;  // 2025-09-01
+    Entry stored{"Zeta.TXT", "stored bytes"};
+    stored.dosDateTime = 0x4A210000;  // 2017-01-01
+    return {folder, text, data, stored};
+  }
+  TempDir dir;
+  std::string path;
+  TZipExtractor z;
+};
+
+uint64_t Offset(const TZipHeaderInfo* r) { return r->LocalHeaderOffset64(); }
+
+}  // namespace
+
+TEST_F(Directory, ReadsEveryCentralHeaderInPhysicalOrder) {
+  Use(zip_writer::Build(Sample(), {.comment = "archive note"}));
+  z.OpenArchive();
+  ASSERT_EQ(z.Count(), 4);
+  EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
+  EXPECT_EQ(z.SortedView(), z.EntryList());
+  for (int32_t i = 1; i < z.Count(); ++i)
+    EXPECT_LT(Offset(z.EntryList()->Entry(i - 1)), Offset(z.EntryList()->Entry(i)));
+  const TZipHeaderInfo* text = z.EntryList()->Entry(1);
+  EXPECT_EQ(text->CompressionMethod, 8);
+  EXPECT_EQ(text->UncompressedSize64(), 15u);
+  EXPECT_EQ(text->Crc32, zip_writer::Crc32("read me, please"));
+  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u);
+  EXPECT_EQ(z.EntryFileName(1), "readme.txt");
+  EXPECT_FALSE(z.DirectoryRebuilt());
+  EXPECT_EQ(z.GetMultiMode(), 0);
+  EXPECT_EQ(z.DiskCount(), 1);
+  EXPECT_NE(z.ArchiveDate(), 0u);
+  for (int32_t bad : {-1, 4}) {
+    EXPECT_THROW_TEXT(z.EntryFileName(bad), EListError, Format("Index %d is out of range", bad));
+    EXPECT_THROW_TEXT(z.GetFileComment(bad), EListError, Format("Index %d is out of range", bad));
+    EXPECT_THROW_TEXT(z.SetFileComment(bad, "x"), EListError, Format("Index %d is out of range", bad));
+  }
+  z.CloseArchive();
+  EXPECT_EQ(z.ArchiveStream(), nullptr);
+}
+
+TEST_F(Directory, CommentsAreReadOnDemand) {
+  Use(zip_writer::Build(Sample(), {.comment = "archive note"}));
+  z.OpenArchive();
+  z.CloseArchive();
+  EXPECT_FALSE(z.EndCentral()->ZipComment.has_value());
+  EXPECT_FALSE(z.EntryList()->Entry(1)->FileComment.has_value());
+  EXPECT_EQ(z.GetZipComment(), "archive note");
+  EXPECT_EQ(z.GetFileComment(1), "the readme");
+  EXPECT_EQ(z.GetFileComment(2), "");
+  EXPECT_FALSE(z.EndCentral()->CommentModified) << "loading is not a change";
+  EXPECT_EQ(z.ArchiveStream(), nullptr) << "closed again on a single-file archive";
+  z.SetFileComment(1, "new words");
+  EXPECT_EQ(z.GetFileComment(1), "new words");
+  EXPECT_EQ(z.EntryList()->Entry(1)->CommentLength, 9);
+  EXPECT_TRUE(z.EndCentral()->CommentModified);
+  z.SetZipComment("");
+  EXPECT_EQ(z.GetZipComment(), "");
+  EXPECT_EQ(z.EndCentral()->CommentLength, 0);
+}
+
+TEST_F(Directory, SortModesOrderTheViewAndLeaveThePhysicalList) {
+  Use(zip_writer::Build(Sample()));
+  z.SortMode = ByName;
+  z.OpenArchive();
+  EXPECT_EQ(Names(), "data.bin,docs\\,docs\\readme.txt,Zeta.TXT");
+  EXPECT_NE(z.SortedView(), z.EntryList());
+  EXPECT_FALSE(z.SortedView()->OwnsObjects);
+  EXPECT_EQ(z.EntryList()->Entry(0)->FileName(), "");
+  z.ApplySortMode(ByDate);
+  EXPECT_EQ(z.SortMode, ByDate);
+  EXPECT_EQ(z.SortedView()->Entry(0)->FileName(), "data.bin") << "newest first";
+  EXPECT_EQ(z.SortedView()->Entry(3)->FileName(), "Zeta.TXT");
+  z.ApplySortMode(ByNone);
+  EXPECT_EQ(z.SortedView(), z.EntryList());
+}
+
+TEST_F(Directory, EmptyAndTinyFiles) {
+  Use("");
+  z.OpenArchive();
+  EXPECT_EQ(z.Count(), 0);
+  ASSERT_NE(z.EntryList(), nullptr) << "an empty file is an empty archive";
+
+  struct Case {
+    TIncompleteZipMode mode;
+    const char* text;
+    bool clears;
+  } cases[] = {
+      {izAssumeMulti, "Incomplete Zip File", false},
+      {izAssumeNotAZip, "Not a valid zip file!", false},
+      {izAssumeBad, "Not a valid zip file!", true},  // nothing to rebuild from
+  };
+  for (const Case& c : cases) {
+    TZipExtractor t;
+    const std::string five = dir / "five.zip";
+    ASSERT_TRUE(WriteFileBytes(five, "PK\x05\x06x"));
+    t.SetZipName(five);
+    t.IncompleteZipMode = c.mode;
+    EXPECT_THROW_TEXT(t.OpenArchive(), EZipException, c.text);
+    EXPECT_EQ(t.ZipName(), c.clears ? "" : five) << int(c.mode);
+    EXPECT_EQ(t.Count(), 0);
+  }
+}
+
+TEST_F(Directory, TheIncompleteHandlerChoosesTheOutcome) {
+  Use("not a zip at all, not even close");
+  int calls = 0;
+  z.OnInCompleteZip = [&](TObject*, TIncompleteZipMode& mode) {
+    ++calls;
+    EXPECT_EQ(mode, izAssumeMulti);
+    mode = izAssumeNotAZip;
+  };
+  EXPECT_THROW(z.OpenArchive(), ENotAZipFile);
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(z.IncompleteZipMode, izAssumeNotAZip) << "the changed mode stays";
+}
+
+TEST_F(Directory, OpenWithRetryClearsForEveryErrorButAnIncompleteArchive) {
+  Use("no end record here");
+  z.OpenWithRetry();  // EIncompleteZip without handler: dropped, the stream closed
+  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(z.ZipName(), path);
+  EXPECT_THROW(z.OpenArchive(), EIncompleteZip) << "the next open raises it again";
+
+  z.IncompleteZipMode = izAssumeNotAZip;
+  EXPECT_THROW(z.OpenWithRetry(), ENotAZipFile);
+  EXPECT_EQ(z.ZipName(), "");
+
+  TZipExtractor missing;
+  missing.SetZipName(dir / "absent.zip");
+  EXPECT_THROW(missing.OpenArchive(), EFOpenError);
+  EXPECT_EQ(missing.ZipName(), dir / "absent.zip") << "OpenArchive changes nothing";
+  EXPECT_THROW(missing.OpenWithRetry(), EFOpenError);
+  EXPECT_EQ(missing.ZipName(), "");
+
+  // With a handler the open is tried again, until the handler gives another answer.
+  int retries = 0;
+  TZipExtractor retrying;
+  ASSERT_TRUE(WriteFileBytes(dir / "later.zip", "incomplete"));
+  retrying.SetZipName(dir / "later.zip");
+  retrying.OnInCompleteZip = [&](TObject*, TIncompleteZipMode& mode) {
+    if (++retries == 3) mode = izAssumeNotAZip;
+  };
+  EXPECT_THROW(retrying.OpenWithRetry(), ENotAZipFile);
+  EXPECT_EQ(retries, 3);
+  EXPECT_EQ(retrying.ArchiveStream(), nullptr);
+}
+
+TEST_F(Directory, ASecondHeaderForTheSameLocalHeaderRebuildsFromLocalHeaders) {
+  auto entries = Sample();
+  Use(zip_writer::Build(entries, {.duplicateCentral = {2}}));
+  z.OpenArchive();
+  EXPECT_TRUE(z.DirectoryRebuilt());
+  ASSERT_EQ(z.Count(), 4);
+  EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
+  // The central headers filled the records in: attributes and comment lengths are back.
+  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u);
+  EXPECT_EQ(z.EntryList()->Entry(1)->CommentLength, 10);
+  EXPECT_EQ(z.EntryList()->Entry(1)->VersionMadeBy, 20);
+}
+
+TEST_F(Directory, AnUnreadableCentralHeaderRebuilds) {
+  Use(zip_writer::Build(Sample(), {.corruptCentral = 1}));
+  z.OpenArchive();
+  EXPECT_TRUE(z.DirectoryRebuilt());
+  EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
+  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u) << "filled in by its header";
+  EXPECT_EQ(z.EntryList()->Entry(2)->ExternalAttributes, 0u)
+      << "headers after the broken one are not read: the record keeps no central data";
+}
+
+TEST_F(Directory, ASelfExtractorWithOffsetsThatIgnoreItsStub) {
+  const std::string stub(14000, 'S');
+  Use(zip_writer::Build(Sample(), {.stub = stub, .offsetsIgnoreStub = true}), "setup.EXE");
+  z.OpenArchive();
+  EXPECT_TRUE(z.DirectoryRebuilt());
+  ASSERT_EQ(z.Count(), 4);
+  EXPECT_EQ(Offset(z.EntryList()->Entry(0)), 14000u) << "the records carry their real offsets";
+  EXPECT_EQ(z.EntryList()->Entry(2)->FileName(), "data.bin");
+
+  // A stub holding a local-header signature before 14000 is not scanned.
+  std::string trap = stub;
+  trap.replace(100, 6, std::string("PK\x03\x04\x14\x00", 6));
+  TZipExtractor t;
+  ASSERT_TRUE(WriteFileBytes(dir / "trap.exe",
+                             zip_writer::Build(Sample(), {.stub = trap, .offsetsIgnoreStub = true})));
+  t.SetZipName(dir / "trap.exe");
+  t.OpenArchive();
+  EXPECT_EQ(t.Count(), 4);
+}
+
+TEST_F(Directory, AnExtraFieldThatIsNotThereIsSteppedBackOver) {
+  auto entries = Sample();
+  entries[1].declaredExtraSurplus = 6;  // says 6 bytes of extra field that are not written
+  Use(zip_writer::Build(entries));
+  z.OpenArchive();
+  EXPECT_FALSE(z.DirectoryRebuilt());
+  ASSERT_EQ(z.Count(), 4);
+  EXPECT_EQ(z.EntryList()->Entry(1)->CentralExtraLength, 0);
+  EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
+}
+
+TEST_F(Directory, CountsTheCentralDirectoryCannotHoldAreDamage) {
+  // Far more entries declared than the bytes after the central offset can carry: the
+  // directory is rebuilt from the local headers.
+  Use(zip_writer::Build(Sample(), {.zip64End = true, .zip64EntryCount = 0x7FFFFFFFFFFFull}));
+  z.OpenArchive();
+  EXPECT_TRUE(z.DirectoryRebuilt());
+  EXPECT_EQ(z.Count(), 4);
+
+  // Nothing to rebuild from: an exception, and the component forgets the archive.
+  TZipExtractor t;
+  std::string noLocals = zip_writer::Build({}, {.entryCount = 60000});
+  ASSERT_TRUE(WriteFileBytes(dir / "nolocal.zip", noLocals));
+  t.SetZipName(dir / "nolocal.zip");
+  EXPECT_THROW_TEXT(t.OpenArchive(), EBadZipFile, "Not a valid zip file!");
+  EXPECT_EQ(t.ZipName(), "");
+  EXPECT_EQ(t.Count(), 0);
+}
+
+TEST_F(Directory, Zip64EntriesAndEndRecords) {
+  auto entries = Sample();
+  entries[2].zip64Uncompressed = entries[2].zip64Compressed = entries[2].zip64Offset = true;
+  entries[3].zip64Compressed = true;
+  Use(zip_writer::Build(entries, {.zip64End = true}));
+  z.OpenArchive();
+  ASSERT_EQ(z.Count(), 4);
+  EXPECT_FALSE(z.DirectoryRebuilt());
+  EXPECT_TRUE(z.EntryList()->HasZip64);
+  const TZipHeaderInfo* big = z.EntryList()->Entry(2);
+  EXPECT_EQ(big->UncompressedSize64(), 5000u);
+  EXPECT_EQ(big->CompressedSize64(), zip_writer::Deflate(std::string(5000, 'q')).size());
+  EXPECT_GT(big->LocalHeaderOffset64(), 0u);
+  EXPECT_EQ(z.EntryList()->Entry(3)->CompressedSize64(), 12u);
+}
+
+TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchive) {
+  auto entries = Sample();
+  entries[2].zip64Offset = true;
+  entries[2].omitZip64Extra = true;  // 0xFFFFFFFF in the offset field, no Zip64 block
+  Use(zip_writer::Build(entries));
+  EXPECT_THROW_TEXT(z.OpenArchive(), EBadZipFile, "Not a valid zip file!");
+  EXPECT_EQ(z.ZipName(), "");
+  EXPECT_EQ(z.Count(), 0);
+}
+
+TEST_F(Directory, AChangedFileIsReadAgain) {
+  Use(zip_writer::Build(Sample()));
+  z.OpenArchive();
+  z.CloseArchive();
+  ASSERT_EQ(z.Count(), 4);
+  TZipHeaderInfo* first = z.EntryList()->Entry(0);
+  z.OpenArchive();
+  z.CloseArchive();
+  EXPECT_EQ(z.EntryList()->Entry(0), first) << "an unchanged file is not read again";
+
+  ASSERT_TRUE(WriteFileBytes(path, zip_writer::Build({{"only.txt", "1"}})));
+  using namespace platform;
+  Handle h = CreateFileA(path, kGenericWrite, kShareRead, kOpenExisting);
+  ASSERT_NE(h, kInvalidHandle);
+  const uint32_t may2020 = (40u << 25) | (5u << 21) | (17u << 16) | (12u << 11);
+  ASSERT_NE(z.ArchiveDate(), may2020);
+  ASSERT_TRUE(SetFileDosDateTime(h, may2020));
+  CloseHandle(h);
+  z.OpenArchive();
+  EXPECT_EQ(z.Count(), 1);
+  EXPECT_EQ(z.EntryFileName(0), "only.txt");
+}
+
+TEST_F(Directory, KeepZipOpenAndClearArchive) {
+  Use(zip_writer::Build(Sample()));
+  z.KeepZipOpen = true;
+  z.OpenArchive();
+  z.CloseArchive();
+  EXPECT_NE(z.ArchiveStream(), nullptr);
+  z.ClearArchive();
+  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(z.Count(), 0);
+  EXPECT_EQ(z.ZipName(), "");
+  EXPECT_EQ(z.ArchiveDate(), 0u);
+  EXPECT_EQ(z.DiskCount(), 1);
+}
+
+TEST_F(Directory, MessagesArePumpedPerHeader) {
+  Use(zip_writer::Build(Sample()));
+  platform::inject::ScopedServices services;
+  int pumps = 0;
+  services->pumpMessages = [&] {
+    ++pumps;
+    return false;
+  };
+  z.OpenArchive();
+  EXPECT_EQ(pumps, 4);
+  z.DoProcessMessages = false;
+  z.ClearArchive();
+  z.SetZipName(path);
+  z.OpenArchive();
+  EXPECT_EQ(pumps, 4);
+}

@@ -1,0 +1,215 @@
+// TZipExtractor: the zip extraction component. This header holds its configuration
+// surface (properties, events, construction and copying, the message routine), the
+// archive directory reader and the multi-volume support; extraction builds on them.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "unzip/BufferStreams.h"
+#include "unzip/ZipExceptions.h"
+#include "unzip/ZipRecords.h"
+
+namespace unzip {
+
+enum TUZOverwriteMode : uint8_t { Prompt, Always, Never, ifNewer, ifOlder };
+enum TIncompleteZipMode : uint8_t { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
+enum TBlockMode : uint8_t { bmStandard, bmClassic };
+enum TSkipReason : uint8_t {
+  srBadPassword,
+  srNoOverwrite,
+  srFileOpenError,
+  srCreateError,
+  srExcludeList,
+  srArchiveBitNotSet,
+  srNoFileToFreshen,
+  srSkippedInStartZip
+};
+enum TSplitPartType : uint8_t { spFirst, spMiddle, spLast };
+
+// Events: the first argument is always the component.
+using TStartUnZipInfoEvent =
+    std::function<void(TObject* Sender, int32_t NumFiles, int64_t TotalBytes, bool& StopNow)>;
+using TPercentDoneEvent = std::function<void(TObject* Sender, int32_t Percent)>;
+using TStartUnZipEvent =
+    std::function<void(TObject* Sender, int32_t FileIndex, std::string& FName, bool& Skip)>;
+using TEndUnZipEvent =
+    std::function<void(TObject* Sender, int32_t FileIndex, const std::string& FName)>;
+using TPromptForOverwriteEvent = std::function<void(TObject* Sender, bool& OverWriteIt,
+                                                    int32_t FileIndex, std::string& FName)>;
+using TSkippingFileEvent = std::function<void(TObject* Sender, TSkipReason Reason,
+                                              const std::string& FName, int32_t FileIndex,
+                                              bool& Retry)>;
+using TBadPasswordEvent =
+    std::function<void(TObject* Sender, int32_t FileIndex, std::string& NewPassword)>;
+using TBadCRCEvent = std::function<void(TObject* Sender, uint32_t CalcCRC, uint32_t StoredCRC,
+                                        int32_t FileIndex)>;
+using TInCompleteZipEvent =
+    std::function<void(TObject* Sender, TIncompleteZipMode& IncompleteMode)>;
+using TGetNextDiskEvent =
+    std::function<void(TObject* Sender, int32_t NextDisk, std::string& FName)>;
+using TUnZipCompleteEvent = std::function<void(TObject* Sender, int32_t FileCount)>;
+using TGetNextBufferEvent =
+    std::function<void(TObject* Sender, uint8_t*& Buffer, const std::string& FName,
+                       int32_t AmountUsed, int32_t BufferNum, bool& Quit)>;
+using TDecryptEvent = std::function<void(TObject* Sender, uint8_t* buffer, int32_t length,
+                                         const std::string& Password)>;
+using TFileNameForSplitPartEvent = std::function<void(TObject* Sender, std::string& FName,
+                                                      int32_t PartNum, TSplitPartType SplitType)>;
+using THandleMessageEvent =
+    std::function<void(TObject* Sender, int32_t MessageID, const std::string& Msg1,
+                       const std::string& Msg2, uint32_t flags, int32_t& Return)>;
+
+class TZipExtractor : public TComponent {
+ public:
+  static constexpr int32_t BufferSize = 8192;
+  static constexpr int32_t kThisVersion = 310;
+  static constexpr int32_t kThisBuild = 1;
+
+  explicit TZipExtractor(TComponent* Owner = nullptr);
+  ~TZipExtractor() override;
+  const char* ClassName() const override { return "TZipExtractor"; }
+
+  void Assign(const TPersistent* Source) override;
+  void Loaded() override;
+
+  // ---- Properties with setters ----
+  int32_t ThisVersion() const { return FThisVersion; }
+  void SetThisVersion(int32_t) { FThisVersion = kThisVersion; }
+  int32_t ThisBuild() const { return FThisBuild; }
+  void SetThisBuild(int32_t) { FThisBuild = kThisBuild; }
+  const std::string& ZipName() const { return FZipName; }
+  // A name ending in "?" asks for the file with the platform's file-open dialog; the
+  // same name in another letter case keeps everything; another name forgets the archive.
+  virtual void SetZipName(const std::string& Value);
+  const std::string& DestDir() const { return FDestDir; }
+  // "?" asks with the platform's directory chooser; one trailing "\" is removed.
+  void SetDestDir(const std::string& Value);
+  const std::string& RootDir() const { return FRootDir; }
+  void SetRootDir(const std::string& Value);
+  const std::vector<std::string>& RelativePathList() const { return FRelativePathList; }
+  std::vector<std::string>& RelativePathList() { return FRelativePathList; }
+  const std::vector<std::string>& FilesList() const { return FFilesList; }
+  std::vector<std::string>& FilesList() { return FFilesList; }
+  void SetFilesList(const std::vector<std::string>& Value) { FFilesList = Value; }
+
+  // ---- Plain properties ----
+  TZipSortMode SortMode = ByNone;
+  bool RecreateDirs = false;
+  TUZOverwriteMode OverwriteMode = Prompt;
+  bool DoAll = false;
+  TIncompleteZipMode IncompleteZipMode = izAssumeMulti;
+  bool KeepZipOpen = false;
+  bool DoProcessMessages = true;
+  bool RetainAttributes = true;
+  bool ReplaceReadOnly = false;
+  bool FlushFilesOnClose = false;
+  TBlockMode BlockMode = bmStandard;
+  TOEMConvert OEMConvert = oemAlways;
+
+  // ---- Events ----
+  TStartUnZipInfoEvent OnStartUnZipInfo;
+  TPercentDoneEvent OnFilePercentDone;
+  TPercentDoneEvent OnTotalPercentDone;
+  TStartUnZipEvent OnStartUnZip;
+  TEndUnZipEvent OnEndUnZip;
+  TPromptForOverwriteEvent OnPromptForOverwrite;
+  TSkippingFileEvent OnSkippingFile;
+  TBadPasswordEvent OnBadPassword;
+  TBadCRCEvent OnBadCRC;
+  TInCompleteZipEvent OnInCompleteZip;
+  TGetNextDiskEvent OnGetNextDisk;
+  TUnZipCompleteEvent OnUnZipComplete;
+  TGetNextBufferEvent OnGetNextBuffer;
+  TDecryptEvent OnDecrypt;
+  TFileNameForSplitPartEvent OnFileNameForSplitPart;
+  THandleMessageEvent OnHandleMessage;
+
+  // ---- Multi-volume settings ----
+  virtual bool GetCheckDiskLabels() const { return FCheckDiskLabels; }
+  virtual void SetCheckDiskLabels(bool Value) { FCheckDiskLabels = Value; }
+  virtual int32_t GetMultiMode() const { return FMultiMode; }
+  virtual void SetMultiMode(int32_t Value) { FMultiMode = Value; }
+
+  // The message routine: OnHandleMessage when assigned (a handler that stores no reply
+  // answers Cancel), otherwise a message box without owner (an empty caption shows the
+  // system's default one). Returns the button code.
+  int32_t HandleMessage(int32_t MessageID, const std::string& Msg1, const std::string& Msg2,
+                        uint32_t flags);
+
+  // ---- Directory ----
+  // Number of entries in the directory (0 when none has been read).
+  int32_t Count() const;
+  // FileName of the entry at Index of the sorted view; EListError "Index %d is out of
+  // range" for a bad index, as the comment queries below.
+  std::string EntryFileName(int32_t Index) const;
+  std::string GetFileComment(int32_t Index);
+  void SetFileComment(int32_t Index, const std::string& Text);
+  std::string GetZipComment();
+  void SetZipComment(const std::string& Text);
+
+  void OpenArchive();
+  void CloseArchive();
+  void OpenWithRetry();
+  void ClearArchive();
+  void ReadDirectory(TStream* Stream);
+  bool RebuildDirectory();
+  void ApplySortMode(TZipSortMode Mode);
+
+  // ---- Multiple volumes (numbered from 1 here) ----
+  TStream* OpenDisk(int64_t N);
+  void GetNextDisk(int64_t N, std::string& Name);
+  void FileNameForSplitPart(std::string& Name, int64_t N, TSplitPartType SplitType);
+  bool LabelMatches(int64_t N);
+
+  // ---- State shared with extraction ----
+  TBufferedFileStream* ArchiveStream() const { return FArchiveStream; }
+  TSortedZip* EntryList() const { return FEntryList; }
+  TSortedZip* SortedView() const { return FSortedView; }
+  TEndCentral* EndCentral() const { return FEndCentral.get(); }
+  TZipHeaderInfo* WorkEntry() const { return FWorkEntry.get(); }
+  uint32_t ArchiveDate() const { return FArchiveDate; }
+  bool DirectoryRebuilt() const { return FDirectoryRebuilt; }
+  int64_t DiskCount() const { return FDiskCount; }
+  int64_t CurrentDisk() const { return FCurrentDisk; }
+  const std::string& PartBaseName() const { return FPartBaseName; }
+  std::string Password;
+
+ protected:
+  // Forgets everything read from the archive: lists, end record, stream, dates.
+  void ForgetArchive();
+  void ReleaseLists();
+  void CheckIndex(int32_t Index) const;
+  std::unique_ptr<TZipHeaderInfo> NewRecord() const;
+  // The mode decision for an archive whose end record names more than one volume.
+  void DecideMultiMode();
+  static uint32_t FileDate(TStream* Stream);
+
+  int32_t FThisVersion = kThisVersion;
+  int32_t FThisBuild = kThisBuild;
+  std::string FZipName;
+  std::string FDestDir;
+  std::string FRootDir;
+  std::vector<std::string> FRelativePathList;
+  std::vector<std::string> FFilesList;
+
+  TBufferedFileStream* FArchiveStream = nullptr;
+  TSortedZip* FEntryList = nullptr;
+  TSortedZip* FSortedView = nullptr;
+  std::unique_ptr<TEndCentral> FEndCentral;
+  std::unique_ptr<TZipHeaderInfo> FWorkEntry;
+  uint32_t FArchiveDate = 0;
+  bool FDirectoryRebuilt = false;
+  int64_t FDiskCount = 1;
+  int64_t FCurrentDisk = 0;
+  int32_t FMultiMode = 0;
+  bool FCheckDiskLabels = true;
+  std::string FPartBaseName;
+  // The stream ReadDirectory is reading (the archive, a volume or the side file).
+  TStream* FReading = nullptr;
+};
+
+}  // namespace unzip

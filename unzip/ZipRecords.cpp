@@ -1,0 +1,728 @@
+#include "unzip/ZipRecords.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "platform/system.h"
+#include "unzip/BufferStreams.h"
+#include "unzip/ZipExceptions.h"
+
+namespace unzip {
+namespace {
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+uint64_t Le64(const uint8_t* p) {
+  return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+}
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// Days from 1899-12-30 to the given civil date.
+int64_t DaysSinceEpoch(int year, int month, int day) {
+  // Days from 1970-01-01 (civil-from-days inverse), shifted to the 1899-12-30 epoch.
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yoe = year - era * 400;
+  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468 + 25569;
+}
+
+// Case-insensitive (ASCII letters) comparison of a1 + a2 with b1 + b2.
+int CompareTextParts(const std::string& a1, const std::string& a2, const std::string& b1,
+                     const std::string& b2) {
+  const size_t la = a1.size() + a2.size();
+  const size_t lb = b1.size() + b2.size();
+  const size_t n = std::min(la, lb);
+  for (size_t i = 0; i < n; ++i) {
+    int x = static_cast<uint8_t>(i < a1.size() ? a1[i] : a2[i - a1.size()]);
+    int y = static_cast<uint8_t>(i < b1.size() ? b1[i] : b2[i - b1.size()]);
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return x - y;
+  }
+  return static_cast<int>(la) - static_cast<int>(lb);
+}
+
+int32_t Rate(const TZipHeaderInfo& r) {
+  const uint64_t uncompressed = r.UncompressedSize64();
+  if (uncompressed == 0) return 0;
+  const double rate = std::nearbyint(static_cast<double>(r.CompressedSize64()) * 100.0 /
+                                     static_cast<double>(uncompressed));
+  return rate > 100 ? 100 : static_cast<int32_t>(rate);
+}
+
+int32_t Sign(int64_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+}  // namespace
+
+// ---- Dates -------------------------------------------------------------------------------
+
+uint32_t SanitizeDosDateTime(uint32_t value) {
+  const uint32_t time = value & 0xFFFF;
+  const uint32_t date = value >> 16;
+  uint32_t hour = time >> 11, minute = (time >> 5) & 0x3F, second = (time & 0x1F) * 2;
+  uint32_t year = (date >> 9) + 1980, month = (date >> 5) & 0xF, day = date & 0x1F;
+  bool clamped = false;
+  const auto clamp = [&clamped](uint32_t& v, uint32_t lo, uint32_t hi) {
+    if (v < lo) v = lo, clamped = true;
+    if (v > hi) v = hi, clamped = true;
+  };
+  clamp(hour, 0, 23);
+  clamp(minute, 0, 59);
+  clamp(second, 0, 59);
+  clamp(year, 1980, 2099);
+  clamp(month, 1, 12);
+  clamp(day, 1, 31);
+  if (!clamped) return value;
+  return ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
+         (second / 2);
+}
+
+int64_t DosDateTimeSeconds(uint32_t value) {
+  const uint32_t time = value & 0xFFFF;
+  const uint32_t date = value >> 16;
+  const int hour = static_cast<int>(time >> 11), minute = static_cast<int>((time >> 5) & 0x3F);
+  const int second = static_cast<int>((time & 0x1F) * 2);
+  const int year = static_cast<int>((date >> 9) + 1980), month = static_cast<int>((date >> 5) & 0xF);
+  const int day = static_cast<int>(date & 0x1F);
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1) return 0;
+  const int monthDays = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
+  if (day > monthDays || hour > 23 || minute > 59 || second > 59) return 0;
+  return DaysSinceEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+// ---- TZipHeaderInfo ------------------------------------------------------------------------
+
+void TZipHeaderInfo::SetFileName(const std::string& value) {
+  fileName_ = value;
+  NameLength = static_cast<uint16_t>(directory_.size() + fileName_.size());
+}
+
+void TZipHeaderInfo::SetDirectory(const std::string& value) {
+  directory_ = value;
+  if (!directory_.empty() && !EndsWithBackslash(directory_)) directory_ += '\\';
+  NameLength = static_cast<uint16_t>(directory_.size() + fileName_.size());
+}
+
+TZip64Info& TZipHeaderInfo::EnsureZip64() {
+  if (!Zip64Info) Zip64Info = std::make_unique<TZip64Info>();
+  return *Zip64Info;
+}
+
+namespace {
+
+[[noreturn]] void MissingZip64() { throw EBadZipFile(); }
+
+}  // namespace
+
+uint64_t TZipHeaderInfo::CompressedSize64() const {
+  if (CompressedSize != 0xFFFFFFFFu) return CompressedSize;
+  if (!Zip64Info || !(Zip64Info->Present & TZip64Info::kCompressed)) MissingZip64();
+  return Zip64Info->CompressedSize64;
+}
+
+uint64_t TZipHeaderInfo::UncompressedSize64() const {
+  if (UncompressedSize != 0xFFFFFFFFu) return UncompressedSize;
+  if (!Zip64Info || !(Zip64Info->Present & TZip64Info::kUncompressed)) MissingZip64();
+  return Zip64Info->UncompressedSize64;
+}
+
+uint64_t TZipHeaderInfo::LocalHeaderOffset64() const {
+  if (LocalHeaderOffset != 0xFFFFFFFFu) return LocalHeaderOffset;
+  if (!Zip64Info || !(Zip64Info->Present & TZip64Info::kOffset)) MissingZip64();
+  return Zip64Info->LocalHeaderOffset64;
+}
+
+uint32_t TZipHeaderInfo::DiskNumberStart32() const {
+  if (DiskNumberStart != 0xFFFF) return DiskNumberStart;
+  if (!Zip64Info || !(Zip64Info->Present & TZip64Info::kDisk)) MissingZip64();
+  return Zip64Info->DiskNumberStart32;
+}
+
+void TZipHeaderInfo::SetCompressedSize64(int64_t value) {
+  if (value >= 0xFFFFFFFFll) {
+    EnsureZip64().CompressedSize64 = static_cast<uint64_t>(value);
+    Zip64Info->Present |= TZip64Info::kCompressed;
+    CompressedSize = 0xFFFFFFFFu;
+  } else {
+    CompressedSize = static_cast<uint32_t>(value);
+  }
+}
+
+void TZipHeaderInfo::SetUncompressedSize64(int64_t value) {
+  if (value >= 0xFFFFFFFFll) {
+    EnsureZip64().UncompressedSize64 = static_cast<uint64_t>(value);
+    Zip64Info->Present |= TZip64Info::kUncompressed;
+    UncompressedSize = 0xFFFFFFFFu;
+  } else {
+    UncompressedSize = static_cast<uint32_t>(value);
+  }
+}
+
+void TZipHeaderInfo::SetLocalHeaderOffset64(int64_t value) {
+  if (value >= 0xFFFFFFFFll) {
+    EnsureZip64().LocalHeaderOffset64 = static_cast<uint64_t>(value);
+    Zip64Info->Present |= TZip64Info::kOffset;
+    LocalHeaderOffset = 0xFFFFFFFFu;
+  } else {
+    LocalHeaderOffset = static_cast<uint32_t>(value);
+  }
+}
+
+void TZipHeaderInfo::SetDiskNumberStart32(uint32_t value) {
+  if (value >= 0xFFFF) {
+    EnsureZip64().DiskNumberStart32 = value;
+    Zip64Info->Present |= TZip64Info::kDisk;
+    DiskNumberStart = 0xFFFF;
+  } else {
+    DiskNumberStart = static_cast<uint16_t>(value);
+  }
+}
+
+void TZipHeaderInfo::Assign(const TPersistent* source) {
+  const auto* src = dynamic_cast<const TZipHeaderInfo*>(source);
+  if (!src) {
+    TPersistent::Assign(source);
+    return;
+  }
+  if (src == this) return;
+  VersionMadeBy = src->VersionMadeBy;
+  VersionNeeded = src->VersionNeeded;
+  Flags = src->Flags;
+  CompressionMethod = src->CompressionMethod;
+  FileDateTime = src->FileDateTime;
+  Crc32 = src->Crc32;
+  CompressedSize = src->CompressedSize;
+  UncompressedSize = src->UncompressedSize;
+  NameLength = src->NameLength;
+  CentralExtraLength = src->CentralExtraLength;
+  LocalExtraLength = src->LocalExtraLength;
+  CommentLength = src->CommentLength;
+  // A start-disk marker whose value is missing stays a marker: the copy reports it where
+  // the value is needed, as the source does.
+  const bool diskKnown = src->DiskNumberStart != 0xFFFF ||
+                         (src->Zip64Info && (src->Zip64Info->Present & TZip64Info::kDisk));
+  DiskNumberStart = diskKnown ? static_cast<uint16_t>(src->DiskNumberStart32()) : 0xFFFF;
+  InternalAttributes = src->InternalAttributes;
+  ExternalAttributes = src->ExternalAttributes;
+  LocalHeaderOffset = src->LocalHeaderOffset;
+  CentralEntryOffset = src->CentralEntryOffset;
+  SetFileName(src->FileName());
+  SetDirectory(src->Directory());
+  // The block and the comment of a previous copy must not survive into this one.
+  if (src->Zip64Info)
+    EnsureZip64() = *src->Zip64Info;
+  else
+    Zip64Info.reset();
+  if (src->CommentLength != 0 && src->FileComment)
+    FileComment = src->FileComment;
+  else
+    FileComment.reset();
+  Selected = src->Selected;
+}
+
+void TZipHeaderInfo::AssignTo(TPersistent* dest) const {
+  if (auto* target = dynamic_cast<TZipHeaderInfo*>(dest)) {
+    target->Assign(this);
+    return;
+  }
+  TPersistent::AssignTo(dest);
+}
+
+void TZipHeaderInfo::SetStoredName(std::string name, bool convert) {
+  std::replace(name.begin(), name.end(), '/', '\\');
+  if (convert) name = platform::OemToCharA(name);
+  const size_t at = LastDelimiter("\\:", name);
+  if (at == std::string::npos) {
+    fileName_.clear();
+    SetDirectory(std::string());
+    SetFileName(name);
+  } else {
+    fileName_.clear();
+    SetDirectory(name.substr(0, at + 1));
+    SetFileName(name.substr(at + 1));
+  }
+}
+
+void TZipHeaderInfo::WalkCentralExtra(const uint8_t* extra, size_t length) {
+  size_t offset = 0;
+  while (offset + 4 <= length) {
+    const uint16_t tag = Le16(extra + offset);
+    const uint16_t size = Le16(extra + offset + 2);
+    offset += 4;
+    // A field never reaches past the extra data, whatever size it declares.
+    const size_t end = std::min(length, offset + size);
+    if (tag == 1) {
+      TZip64Info& block = EnsureZip64();
+      size_t at = offset;
+      const auto take = [&](bool wanted, size_t width, uint8_t bit, auto store) {
+        if (!wanted) return;
+        if (at + width > end) {
+          at = end;  // the value is not there: later values are not either
+          return;
+        }
+        store(extra + at);
+        block.Present |= bit;
+        at += width;
+      };
+      take(UncompressedSize == 0xFFFFFFFFu, 8, TZip64Info::kUncompressed,
+           [&](const uint8_t* p) { block.UncompressedSize64 = Le64(p); });
+      take(CompressedSize == 0xFFFFFFFFu, 8, TZip64Info::kCompressed,
+           [&](const uint8_t* p) { block.CompressedSize64 = Le64(p); });
+      take(LocalHeaderOffset == 0xFFFFFFFFu, 8, TZip64Info::kOffset,
+           [&](const uint8_t* p) { block.LocalHeaderOffset64 = Le64(p); });
+      take(DiskNumberStart == 0xFFFF, 4, TZip64Info::kDisk,
+           [&](const uint8_t* p) { block.DiskNumberStart32 = Le32(p); });
+    }
+    offset = end;
+  }
+}
+
+bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*()>& nextDisk) {
+  const int64_t start = stream->Position();
+  uint8_t h[46];
+  int32_t got = std::max(0, stream->Read(h, 46));
+  if ((got == 0 || (got >= 4 && got < 46 && Le32(h) == kCentralFileHeaderSig)) && nextDisk) {
+    stream = nextDisk();
+    got += std::max(0, stream->Read(h + got, 46 - got));
+  }
+  if (got < 46 || Le32(h) != kCentralFileHeaderSig) {
+    stream->Seek(start, soFromBeginning);
+    return false;
+  }
+  const uint16_t nameLength = Le16(h + 28);
+  std::string name(nameLength, '\0');
+  if (nameLength != 0 && stream->Read(name.data(), nameLength) != nameLength) {
+    stream->Seek(start, soFromBeginning);
+    return false;
+  }
+  const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
+  const bool convert = OemMode != oemNever && h[5] == 0 && !flexibleSkip;
+  VersionMadeBy = Le16(h + 4);
+  VersionNeeded = Le16(h + 6);
+  Flags = Le16(h + 8);
+  CompressionMethod = Le16(h + 10);
+  FileDateTime = SanitizeDosDateTime(Le32(h + 12));
+  Crc32 = Le32(h + 16);
+  CompressedSize = Le32(h + 20);
+  UncompressedSize = Le32(h + 24);
+  NameLength = nameLength;
+  CentralExtraLength = Le16(h + 30);
+  CommentLength = Le16(h + 32);
+  DiskNumberStart = Le16(h + 34);
+  InternalAttributes = Le16(h + 36);
+  ExternalAttributes = Le32(h + 38);
+  LocalHeaderOffset = Le32(h + 42);
+  SetStoredName(std::move(name), convert);
+  FileComment.reset();
+  Zip64Info.reset();
+  Selected = false;
+  CentralEntryOffset = start;
+  if (CentralExtraLength != 0) {
+    std::vector<uint8_t> extra(CentralExtraLength);
+    const int32_t n = std::max(0, stream->Read(extra.data(), CentralExtraLength));
+    WalkCentralExtra(extra.data(), static_cast<size_t>(n));
+    stream->Seek(-n, soFromCurrent);
+  }
+  return true;
+}
+
+bool TZipHeaderInfo::ReadLocal(TStream* stream) {
+  const int64_t start = stream->Position();
+  uint8_t h[30];
+  if (stream->Read(h, 30) != 30 || Le32(h) != kLocalFileHeaderSig) {
+    stream->Seek(start, soFromBeginning);
+    return false;
+  }
+  const uint16_t nameLength = Le16(h + 26);
+  std::string name(nameLength, '\0');
+  if (nameLength != 0 && stream->Read(name.data(), nameLength) != nameLength) {
+    stream->Seek(start, soFromBeginning);
+    return false;
+  }
+  const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
+  const bool convert = OemMode != oemNever && !flexibleSkip;
+  VersionMadeBy = 0;
+  VersionNeeded = Le16(h + 4);
+  Flags = Le16(h + 6);
+  CompressionMethod = Le16(h + 8);
+  FileDateTime = SanitizeDosDateTime(Le32(h + 10));
+  Crc32 = Le32(h + 14);
+  CompressedSize = Le32(h + 18);
+  UncompressedSize = Le32(h + 22);
+  NameLength = nameLength;
+  LocalExtraLength = Le16(h + 28);
+  CommentLength = 0;
+  DiskNumberStart = 0;
+  InternalAttributes = 0;
+  ExternalAttributes = 0;
+  CentralEntryOffset = 0;
+  SetStoredName(std::move(name), convert);
+  FileComment.reset();
+  Zip64Info.reset();
+  Selected = false;
+  SetLocalHeaderOffset64(start);
+  if (LocalExtraLength != 0) {
+    // The first extra field, when it is Zip64, in the layout of the block; values that
+    // would lie beyond the field are not taken.
+    uint8_t b[32] = {};
+    const int32_t want = std::min<int32_t>(32, LocalExtraLength);
+    const int32_t n = std::max(0, stream->Read(b, want));
+    if (n >= 4 && Le16(b) == 1) {
+      TZip64Info& block = EnsureZip64();
+      block.Tag = 1;
+      block.Size = Le16(b + 2);
+      const int32_t end = std::min<int32_t>(n, 4 + block.Size);
+      if (end >= 12) {
+        block.UncompressedSize64 = Le64(b + 4);
+        block.Present |= TZip64Info::kUncompressed;
+      }
+      if (end >= 20) {
+        block.CompressedSize64 = Le64(b + 12);
+        block.Present |= TZip64Info::kCompressed;
+      }
+      // Bytes 20..27 would be an offset: a local header's offset is where it was found.
+      if (end >= 32) {
+        block.DiskNumberStart32 = Le32(b + 28);
+        block.Present |= TZip64Info::kDisk;
+      }
+    }
+    stream->Seek(-n, soFromCurrent);
+  }
+  return true;
+}
+
+// ---- TEndCentral ---------------------------------------------------------------------------
+
+void TEndCentral::Reset() {
+  Signature = kEndCentralDirSig;
+  ThisDisk = StartCentralDisk = EntriesThisDisk = EntryCount = 0;
+  CentralSize = CentralOffset = 0;
+  CommentLength = 0;
+  CommentPosition = 0;
+  ZipComment.reset();
+  CommentModified = false;
+}
+
+TZip64EndRecord& TEndCentral::EnsureZip64End() {
+  if (!Zip64End) Zip64End = std::make_unique<TZip64EndRecord>();
+  return *Zip64End;
+}
+
+uint32_t TEndCentral::ThisDisk32() const {
+  return ThisDisk == 0xFFFF && Zip64End ? Zip64End->ThisDisk : ThisDisk;
+}
+
+uint32_t TEndCentral::StartCentralDisk32() const {
+  return StartCentralDisk == 0xFFFF && Zip64End ? Zip64End->StartCentralDisk : StartCentralDisk;
+}
+
+uint64_t TEndCentral::EntryCount64() const {
+  return EntryCount == 0xFFFF && Zip64End ? Zip64End->EntryCount : EntryCount;
+}
+
+uint64_t TEndCentral::CentralOffset64() const {
+  return CentralOffset == 0xFFFFFFFFu && Zip64End ? Zip64End->CentralOffset : CentralOffset;
+}
+
+uint64_t TEndCentral::CentralSize64() const {
+  return CentralSize == 0xFFFFFFFFu && Zip64End ? Zip64End->CentralSize : CentralSize;
+}
+
+void TEndCentral::SetThisDisk32(uint32_t value) {
+  if (value > 0xFFFE) {
+    EnsureZip64End().ThisDisk = value;
+    ThisDisk = 0xFFFF;
+  } else {
+    ThisDisk = static_cast<uint16_t>(value);
+  }
+}
+
+void TEndCentral::SetEntryCount64(uint64_t value) {
+  if (value > 0xFFFE) {
+    EnsureZip64End().EntryCount = value;
+    EntryCount = 0xFFFF;
+  } else {
+    EntryCount = static_cast<uint16_t>(value);
+    if (Zip64End) Zip64End->EntryCount = value;
+  }
+}
+
+void TEndCentral::SetCentralOffset64(uint64_t value) {
+  if (value >= 0xFFFFFFFFu) {
+    EnsureZip64End().CentralOffset = value;
+    CentralOffset = 0xFFFFFFFFu;
+  } else {
+    CentralOffset = static_cast<uint32_t>(value);
+  }
+}
+
+void TEndCentral::Assign(const TPersistent* source) {
+  const auto* src = dynamic_cast<const TEndCentral*>(source);
+  if (!src) {
+    TPersistent::Assign(source);
+    return;
+  }
+  if (src == this) return;
+  Signature = src->Signature;
+  ThisDisk = src->ThisDisk;
+  StartCentralDisk = src->StartCentralDisk;
+  EntriesThisDisk = src->EntriesThisDisk;
+  EntryCount = src->EntryCount;
+  CentralSize = src->CentralSize;
+  CentralOffset = src->CentralOffset;
+  CommentLength = src->CommentLength;
+  if (src->CommentLength != 0 && src->ZipComment) {
+    ZipComment = src->ZipComment;
+    CommentLength = static_cast<uint16_t>(ZipComment->size());
+  } else {
+    ZipComment.reset();  // not loaded: the text of another archive must not stay
+  }
+  CommentPosition = src->CommentPosition;
+}
+
+void TEndCentral::AssignTo(TPersistent* dest) const {
+  if (auto* target = dynamic_cast<TEndCentral*>(dest)) {
+    target->Assign(this);
+    return;
+  }
+  TPersistent::AssignTo(dest);
+}
+
+bool TEndCentral::FindEndRecord(TStream* stream) {
+  const int64_t size = stream->Size();
+  if (size < 22) return size == 0;
+  const auto n = static_cast<int32_t>(std::min<int64_t>(65557, size));
+  std::vector<uint8_t> buffer(static_cast<size_t>(n));
+  stream->Seek(size - n, soFromBeginning);
+  if (stream->Read(buffer.data(), n) != n) return false;
+  int32_t pos = n - 22;
+  while (pos >= 0 && !(buffer[static_cast<size_t>(pos)] == 'P' &&
+                       Le32(&buffer[static_cast<size_t>(pos)]) == kEndCentralDirSig))
+    --pos;
+  if (pos < 0) return false;
+  const uint8_t* e = &buffer[static_cast<size_t>(pos)];
+  Signature = kEndCentralDirSig;
+  ThisDisk = Le16(e + 4);
+  StartCentralDisk = Le16(e + 6);
+  EntriesThisDisk = Le16(e + 8);
+  EntryCount = Le16(e + 10);
+  CentralSize = Le32(e + 12);
+  CentralOffset = Le32(e + 16);
+  CommentLength = Le16(e + 20);
+  CommentPosition = size - n + pos + 22;
+  // A comment or Zip64 record of an archive read before must not answer for this one.
+  ZipComment.reset();
+  CommentModified = false;
+  if (pos >= 20 && Le32(e - 20) == kZip64EndLocatorSig) {
+    if (!Zip64Locator) Zip64Locator = std::make_unique<TZip64Locator>();
+    Zip64Locator->Signature = kZip64EndLocatorSig;
+    Zip64Locator->Zip64EndDisk = Le32(e - 16);
+    Zip64Locator->Zip64EndOffset = Le64(e - 12);
+    Zip64Locator->DiskCount = Le32(e - 4);
+    uint8_t z[56];
+    const uint64_t at = Zip64Locator->Zip64EndOffset;
+    const bool read = at <= static_cast<uint64_t>(INT64_MAX) &&
+                      stream->Seek(static_cast<int64_t>(at), soFromBeginning) ==
+                          static_cast<int64_t>(at) &&
+                      stream->Read(z, 56) == 56;
+    if (read) {
+      TZip64EndRecord& r = EnsureZip64End();
+      r.Signature = Le32(z);
+      r.RecordSize = Le64(z + 4);
+      r.VersionMadeBy = Le16(z + 12);
+      r.VersionNeeded = Le16(z + 14);
+      r.ThisDisk = Le32(z + 16);
+      r.StartCentralDisk = Le32(z + 20);
+      r.EntriesThisDisk = Le64(z + 24);
+      r.EntryCount = Le64(z + 32);
+      r.CentralSize = Le64(z + 40);
+      r.CentralOffset = Le64(z + 48);
+    } else {
+      Zip64End.reset();
+    }
+  } else {
+    Zip64End.reset();
+    Zip64Locator.reset();
+  }
+  return true;
+}
+
+// ---- TSortedZip ----------------------------------------------------------------------------
+
+int32_t TSortedZip::Add(TObject* item) {
+  if (auto* rec = dynamic_cast<TZipHeaderInfo*>(item); rec && rec->Zip64Info) HasZip64 = true;
+  return TSortedObjectList::Add(item);
+}
+
+int32_t TSortedZip::Compare(const TObject* itemObject, const TObject* keyObject) const {
+  const auto& item = *static_cast<const TZipHeaderInfo*>(itemObject);
+  const auto& key = *static_cast<const TZipHeaderInfo*>(keyObject);
+  switch (SortMode) {
+    case ByName:
+      return CompareTextParts(item.Directory(), item.FileName(), key.Directory(), key.FileName());
+    case ByFileName:
+      return CompareTextAscii(item.FileName(), key.FileName());
+    case ByDirectoryName:
+      return CompareTextAscii(item.Directory(), key.Directory());
+    case ByDate:
+      return DosDateTimeSeconds(key.FileDateTime) > DosDateTimeSeconds(item.FileDateTime) ? 1 : -1;
+    case ByCompressedSize: {
+      const auto d = static_cast<int32_t>(static_cast<uint32_t>(key.CompressedSize64()) -
+                                          static_cast<uint32_t>(item.CompressedSize64()));
+      return d > 0 ? 1 : -1;
+    }
+    case ByUnCompressedSize: {
+      const auto d = static_cast<int32_t>(static_cast<uint32_t>(key.UncompressedSize64()) -
+                                          static_cast<uint32_t>(item.UncompressedSize64()));
+      return d > 0 ? 1 : -1;
+    }
+    case ByRate:
+      return Rate(key) - Rate(item);
+    case ByNone:
+    default: {
+      const int32_t disk = Sign(static_cast<int64_t>(item.DiskNumberStart32()) -
+                                static_cast<int64_t>(key.DiskNumberStart32()));
+      if (disk != 0) return disk;
+      const uint64_t a = item.LocalHeaderOffset64(), b = key.LocalHeaderOffset64();
+      return a > b ? 1 : (a == b ? 0 : -1);
+    }
+  }
+}
+
+void TSortedZip::AddAll(const std::vector<TZipHeaderInfo*>& records) {
+  const bool nameMode = SortMode == ByName || SortMode == ByFileName || SortMode == ByDirectoryName;
+  if (!nameMode || count_ != 0)  // the name keys below look at each record once anyway
+    for (const TZipHeaderInfo* r : records)
+      if (r->Zip64Info) HasZip64 = true;
+  const auto oneByOne = [&] {
+    for (TZipHeaderInfo* r : records) TSortedObjectList::Add(r);
+  };
+  if (count_ != 0 || records.size() >= static_cast<size_t>(kMaxListSize)) return oneByOne();
+
+  // Modes whose comparison never answers 0 put equal values after those already there,
+  // which a stable sort on the value reproduces. Each mode's value is computed once.
+  const bool sizeMode = SortMode == ByCompressedSize || SortMode == ByUnCompressedSize;
+  if (SortMode == ByDate || sizeMode) {
+    std::vector<std::pair<int64_t, TZipHeaderInfo*>> keyed;
+    keyed.reserve(records.size());
+    int64_t lo = INT64_MAX, hi = INT64_MIN;
+    for (TZipHeaderInfo* r : records) {
+      int64_t v = 0;
+      if (SortMode == ByDate)
+        v = DosDateTimeSeconds(r->FileDateTime);
+      else
+        v = static_cast<uint32_t>(SortMode == ByCompressedSize ? r->CompressedSize64()
+                                                               : r->UncompressedSize64());
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+      keyed.emplace_back(v, r);
+    }
+    // The size comparison is a difference taken modulo 2^32: it orders consistently only
+    // while every two values lie less than 2^31 apart.
+    if (sizeMode && !keyed.empty() && hi - lo > 0x7FFFFFFF) return oneByOne();
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<TObject*> ordered;
+    ordered.reserve(keyed.size());
+    for (const auto& k : keyed) ordered.push_back(k.second);
+    AdoptOrdered(ordered);
+    return;
+  }
+
+  // The other modes answer 0 for equal records: with accept a newcomer goes before the
+  // equal ones already there, with ignore it is left out, with error it raises (the
+  // one-by-one path raises at the same record).
+  std::vector<TZipHeaderInfo*> sorted(records);
+  // equal[i]: sorted[i] compares equal to sorted[i - 1].
+  std::vector<bool> equal(records.size(), false);
+  bool equalKnown = false;
+  if (SortMode == ByRate) {
+    std::vector<std::pair<int32_t, TZipHeaderInfo*>> keyed;
+    keyed.reserve(records.size());
+    for (TZipHeaderInfo* r : records) keyed.emplace_back(Rate(*r), r);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = 0; i < keyed.size(); ++i) {
+      sorted[i] = keyed[i].second;
+      equal[i] = i > 0 && keyed[i].first == keyed[i - 1].first;
+    }
+    equalKnown = true;
+  } else if (nameMode) {
+    // The names with their ASCII letters folded, side by side in one block: comparing
+    // them bytewise is the case-insensitive comparison, without visiting the records.
+    std::string arena;
+    struct Key {
+      uint64_t head[4];  // the first 32 bytes, big-endian, zero-padded
+      uint32_t at, length;
+      uint32_t index;  // position in records: equal names keep their arrival order
+    };
+    std::vector<Key> keys;
+    keys.reserve(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+      const TZipHeaderInfo* r = records[i];
+      if (r->Zip64Info) HasZip64 = true;
+      const size_t at = arena.size();
+      if (SortMode != ByFileName) arena += r->Directory();
+      if (SortMode != ByDirectoryName) arena += r->FileName();
+      keys.push_back({{0, 0, 0, 0}, static_cast<uint32_t>(at),
+                      static_cast<uint32_t>(arena.size() - at), static_cast<uint32_t>(i)});
+    }
+    if (arena.size() > UINT32_MAX) return oneByOne();
+    for (char& c : arena)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    for (Key& k : keys)
+      for (size_t i = 0; i < 32 && i < k.length; ++i)
+        k.head[i / 8] |= static_cast<uint64_t>(static_cast<uint8_t>(arena[k.at + i]))
+                         << (56 - 8 * (i % 8));
+    const auto view = [&arena](const Key& k) { return std::string_view(arena).substr(k.at, k.length); };
+    // The heads decide most comparisons without leaving the keys; equal heads (NUL
+    // padding included) leave it to the whole names, and equal names to their arrival.
+    // With that last rule an in-place sort gives the stable order.
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+      for (int i = 0; i < 4; ++i)
+        if (a.head[i] != b.head[i]) return a.head[i] < b.head[i];
+      if (a.length > 32 || b.length > 32) {
+        const int c = view(a).compare(view(b));
+        if (c != 0) return c < 0;
+      } else if (a.length != b.length) {
+        return a.length < b.length;
+      }
+      return a.index < b.index;
+    });
+    for (size_t i = 0; i < keys.size(); ++i) {
+      sorted[i] = records[keys[i].index];
+      equal[i] = i > 0 && keys[i].length == keys[i - 1].length &&
+                 view(keys[i]) == view(keys[i - 1]);
+    }
+    equalKnown = true;
+  } else {
+    std::stable_sort(sorted.begin(), sorted.end(), [this](TZipHeaderInfo* a, TZipHeaderInfo* b) {
+      return Compare(a, b) < 0;
+    });
+  }
+  std::vector<TObject*> ordered;
+  ordered.reserve(sorted.size());
+  for (size_t i = 0; i < sorted.size();) {
+    size_t j = i + 1;
+    while (j < sorted.size() && (equalKnown ? bool(equal[j]) : Compare(sorted[i], sorted[j]) == 0)) ++j;
+    if (j - i > 1 && Duplicates == dupError) return oneByOne();
+    if (j - i > 1 && Duplicates == dupIgnore) {
+      ordered.push_back(sorted[i]);
+    } else {
+      for (size_t k = j; k > i; --k) ordered.push_back(sorted[k - 1]);
+    }
+    i = j;
+  }
+  AdoptOrdered(ordered);
+}
+
+}  // namespace unzip

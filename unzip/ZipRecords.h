@@ -1,0 +1,214 @@
+// The in-memory records of a zip directory and the routines that read them: one entry
+// (TZipHeaderInfo), the end record with the archive comment and the Zip64 records
+// (TEndCentral), and the sorted list of entries (TSortedZip).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "unzip/ObjectContainers.h"
+#include "unzip/Runtime.h"
+
+namespace unzip {
+
+class TStream;
+
+inline constexpr uint32_t kLocalFileHeaderSig = 0x04034b50;
+inline constexpr uint32_t kCentralFileHeaderSig = 0x02014b50;
+inline constexpr uint32_t kEndCentralDirSig = 0x06054b50;
+inline constexpr uint32_t kZip64EndCentralDirSig = 0x06064b50;
+inline constexpr uint32_t kZip64EndLocatorSig = 0x07064b50;
+
+enum TZipSortMode : uint8_t {
+  ByName,
+  ByFileName,
+  ByDirectoryName,
+  ByDate,
+  ByCompressedSize,
+  ByUnCompressedSize,
+  ByRate,
+  ByNone
+};
+
+enum TOEMConvert : uint8_t { oemAlways, oemNever, oemFlexible };
+
+// The Zip64 extended information of one entry: the values of the four fields that hold
+// their marker. Present tells which of them the archive supplied (or a setter stored).
+struct TZip64Info {
+  enum : uint8_t { kUncompressed = 1, kCompressed = 2, kOffset = 4, kDisk = 8 };
+  uint16_t Tag = 1;
+  uint16_t Size = 0;
+  uint64_t UncompressedSize64 = 0;
+  uint64_t CompressedSize64 = 0;
+  uint64_t LocalHeaderOffset64 = 0;
+  uint32_t DiskNumberStart32 = 0;
+  uint8_t Present = 0;
+};
+
+// Sanitises a DOS date-time: hour <= 23, minute and second <= 59, year 1980..2099, month
+// 1..12, day 1..31; a value that needs no correction is returned unchanged.
+uint32_t SanitizeDosDateTime(uint32_t value);
+
+// A DOS date-time as seconds since 1899-12-30 00:00, or 0 when it is not a valid date
+// and time.
+int64_t DosDateTimeSeconds(uint32_t value);
+
+// One directory entry.
+class TZipHeaderInfo : public TPersistent {
+ public:
+  TZipHeaderInfo() = default;
+  const char* ClassName() const override { return "TZipHeaderInfo"; }
+  void Assign(const TPersistent* source) override;
+
+  uint16_t VersionMadeBy = 45;
+  uint16_t VersionNeeded = 20;
+  uint16_t Flags = 0;
+  uint16_t CompressionMethod = 8;
+  uint32_t FileDateTime = 0;
+  uint32_t Crc32 = 0xFFFFFFFF;
+  uint32_t CompressedSize = 0;
+  uint32_t UncompressedSize = 0;
+  uint16_t NameLength = 0;
+  uint16_t CentralExtraLength = 0;
+  uint16_t LocalExtraLength = 0;
+  uint16_t CommentLength = 0;
+  uint16_t DiskNumberStart = 0;
+  uint16_t InternalAttributes = 1;
+  uint32_t ExternalAttributes = 0x20;
+  uint32_t LocalHeaderOffset = 0;
+  int64_t CentralEntryOffset = 0;
+  std::unique_ptr<TZip64Info> Zip64Info;
+  std::optional<std::string> FileComment;  // nullopt while not loaded
+  bool Selected = false;
+  TOEMConvert OemMode = oemNever;
+
+  const std::string& FileName() const { return fileName_; }
+  const std::string& Directory() const { return directory_; }
+  void SetFileName(const std::string& value);
+  // A non-empty value gets a trailing "\" when it has none.
+  void SetDirectory(const std::string& value);
+
+  // The 32-bit fields, or the Zip64 values when the field holds its marker. A marker
+  // without the value in a Zip64 block raises EBadZipFile.
+  uint64_t CompressedSize64() const;
+  uint64_t UncompressedSize64() const;
+  uint64_t LocalHeaderOffset64() const;
+  uint32_t DiskNumberStart32() const;
+  // Values of 0xFFFFFFFF or more go to the Zip64 block (created when absent) and leave
+  // the marker; smaller (or negative) ones go to the 32-bit field as their low 32 bits.
+  void SetCompressedSize64(int64_t value);
+  void SetUncompressedSize64(int64_t value);
+  void SetLocalHeaderOffset64(int64_t value);
+  void SetDiskNumberStart32(uint32_t value);
+
+  bool IsEncrypted() const { return (Flags & 0x1) != 0; }
+  bool HasDataDescriptor() const { return (Flags & 0x8) != 0; }
+  bool HasComment() const { return CommentLength != 0; }
+
+  // Reads the central header at the stream's position. nextDisk, when given, opens the
+  // next volume and returns its stream, which then replaces stream. On success the
+  // stream stands at the start of the extra field; on failure where the call began.
+  bool ReadCentral(TStream*& stream, const std::function<TStream*()>& nextDisk);
+  // Reads the local header at the stream's position; on success the stream stands at the
+  // start of the local extra field, on failure where the call began.
+  bool ReadLocal(TStream* stream);
+
+ protected:
+  void AssignTo(TPersistent* dest) const override;
+
+ private:
+  TZip64Info& EnsureZip64();
+  void SetStoredName(std::string name, bool convert);
+  void WalkCentralExtra(const uint8_t* extra, size_t length);
+
+  std::string fileName_;
+  std::string directory_;
+};
+
+struct TZip64Locator {
+  uint32_t Signature = kZip64EndLocatorSig;
+  uint32_t Zip64EndDisk = 0;
+  uint64_t Zip64EndOffset = 0;
+  uint32_t DiskCount = 0;
+};
+
+struct TZip64EndRecord {
+  uint32_t Signature = kZip64EndCentralDirSig;
+  uint64_t RecordSize = 44;
+  uint16_t VersionMadeBy = 45;
+  uint16_t VersionNeeded = 45;
+  uint32_t ThisDisk = 0;
+  uint32_t StartCentralDisk = 0;
+  uint64_t EntriesThisDisk = 0;
+  uint64_t EntryCount = 0;
+  uint64_t CentralSize = 0;
+  uint64_t CentralOffset = 0;
+};
+
+// The end-of-central-directory record, the archive comment and the Zip64 records.
+class TEndCentral : public TPersistent {
+ public:
+  TEndCentral() { Reset(); }
+  const char* ClassName() const override { return "TEndCentral"; }
+  void Assign(const TPersistent* source) override;
+
+  uint32_t Signature = kEndCentralDirSig;
+  uint16_t ThisDisk = 0;
+  uint16_t StartCentralDisk = 0;
+  uint16_t EntriesThisDisk = 0;
+  uint16_t EntryCount = 0;
+  uint32_t CentralSize = 0;
+  uint32_t CentralOffset = 0;
+  uint16_t CommentLength = 0;
+  std::optional<std::string> ZipComment;  // nullopt while not loaded
+  int64_t CommentPosition = 0;
+  bool CommentModified = false;
+  std::unique_ptr<TZip64EndRecord> Zip64End;
+  std::unique_ptr<TZip64Locator> Zip64Locator;
+
+  // The empty state: signature set, every other field 0, comment released. Zip64
+  // records stay allocated.
+  void Reset();
+
+  uint32_t ThisDisk32() const;
+  uint32_t StartCentralDisk32() const;
+  uint64_t EntryCount64() const;
+  uint64_t CentralOffset64() const;
+  uint64_t CentralSize64() const;
+  void SetThisDisk32(uint32_t value);
+  void SetEntryCount64(uint64_t value);
+  void SetCentralOffset64(uint64_t value);
+
+  // Locates the end record in the last 65557 bytes of the stream and fills the object.
+  bool FindEndRecord(TStream* stream);
+
+ protected:
+  void AssignTo(TPersistent* dest) const override;
+
+ private:
+  TZip64EndRecord& EnsureZip64End();
+};
+
+// A sorted list of entries.
+class TSortedZip : public TSortedObjectList {
+ public:
+  explicit TSortedZip(TDuplicates duplicates) : TSortedObjectList(duplicates) {}
+  const char* ClassName() const override { return "TSortedZip"; }
+
+  int32_t Add(TObject* item) override;
+  int32_t Compare(const TObject* item, const TObject* key) const override;
+  // Adds the records in this order, with exactly the result (order, Count, Capacity,
+  // exceptions) of calling Add for each, without the cost of one insertion each.
+  void AddAll(const std::vector<TZipHeaderInfo*>& records);
+
+  TZipHeaderInfo* Entry(int32_t index) const { return static_cast<TZipHeaderInfo*>(Get(index)); }
+
+  TZipSortMode SortMode = ByNone;
+  bool HasZip64 = false;
+};
+
+}  // namespace unzip
