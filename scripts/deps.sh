@@ -45,15 +45,15 @@ ensure_chinese_locale() {
   $sudo locale-gen >/dev/null
 }
 
-# The first Wine start creates the prefix, which is slow: do it once, up front, and keep
-# one wineserver running for the whole test run.
+# The first Wine start creates the prefix, which is slow: do it once, up front, and wait
+# until its wineserver has gone, so that no process of the set-up outlives it.
 ensure_wine_prefix() {
   export WINEDEBUG=-all
   if [ ! -f "${WINEPREFIX:-$HOME/.wine}/system.reg" ]; then
     echo "== creating the Wine prefix"
-    LC_ALL=zh_CN.UTF-8 wineboot -i >/dev/null 2>&1 || true
+    LC_ALL=zh_CN.UTF-8 wineboot -i </dev/null >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
   fi
-  wineserver -p >/dev/null 2>&1 || true
 }
 
 ensure_packages "${INSTALLER_PACKAGES[@]}"
