@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string_view>
+
+#include <zlib.h>
 
 #include "platform/system.h"
 #include "unzip/BufferStreams.h"
@@ -19,6 +22,83 @@ uint32_t Le32(const uint8_t* p) {
 }
 uint64_t Le64(const uint8_t* p) {
   return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+}
+
+constexpr uint16_t kUtf8NameFlag = 0x0800;
+constexpr uint16_t kUnicodePathTag = 0x7075;
+
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return (static_cast<uint8_t>(c) & 0x80) == 0; });
+}
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const uint8_t b = static_cast<uint8_t>(s[i]);
+    size_t length;
+    uint32_t low;  // smallest code point of that length: shorter forms are overlong
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if ((b & 0xE0) == 0xC0) {
+      length = 2, low = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      length = 3, low = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      length = 4, low = 0x10000;
+    } else {
+      return false;
+    }
+    if (i + length > s.size()) return false;
+    uint32_t cp = b & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      const uint8_t c = static_cast<uint8_t>(s[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < low || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+// The UTF-8 name of a Unicode path extra field (tag 0x7075: version 1, the CRC-32 of the
+// stored name, the name), when the field is there, its version is 1, its CRC-32 matches
+// the stored bytes and its name is well-formed UTF-8.
+std::optional<std::string> UnicodePathField(const uint8_t* extra, size_t length,
+                                            const std::string& storedName) {
+  size_t offset = 0;
+  while (offset + 4 <= length) {
+    const uint16_t tag = Le16(extra + offset);
+    const size_t end = std::min(length, offset + 4 + Le16(extra + offset + 2));
+    offset += 4;
+    if (tag == kUnicodePathTag && end - offset >= 5 && extra[offset] == 1) {
+      const uint32_t stored = Le32(extra + offset + 1);
+      const uint32_t actual = static_cast<uint32_t>(
+          crc32(0, reinterpret_cast<const Bytef*>(storedName.data()),
+                static_cast<uInt>(storedName.size())));
+      std::string name(reinterpret_cast<const char*>(extra + offset + 5), end - offset - 5);
+      if (stored == actual && !name.empty() && IsValidUtf8(name)) return name;
+      return std::nullopt;
+    }
+    offset = end;
+  }
+  return std::nullopt;
+}
+
+// UTF-8 text in the ANSI code page, each character without an ANSI form as "?".
+std::string Utf8ToAnsiOrQuestionMarks(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const uint8_t b = static_cast<uint8_t>(utf8[i]);
+    // A byte that cannot start a character stands alone (and becomes one "?").
+    const size_t length = (b & 0xE0) == 0xC0 ? 2 : (b & 0xF0) == 0xE0 ? 3 : (b & 0xF8) == 0xF0 ? 4 : 1;
+    const std::optional<std::string> piece = platform::Utf8ToAnsi(utf8.substr(i, length));
+    out += piece ? *piece : "?";
+    i += length;
+  }
+  return out;
 }
 
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -227,6 +307,8 @@ void TZipHeaderInfo::Assign(const TPersistent* source) {
   else
     FileComment.reset();
   Selected = src->Selected;
+  NameNotRepresentable = src->NameNotRepresentable;
+  Utf8Name = src->Utf8Name;
 }
 
 void TZipHeaderInfo::AssignTo(TPersistent* dest) const {
@@ -237,9 +319,33 @@ void TZipHeaderInfo::AssignTo(TPersistent* dest) const {
   TPersistent::AssignTo(dest);
 }
 
-void TZipHeaderInfo::SetStoredName(std::string name, bool convert) {
+void TZipHeaderInfo::DecodeStoredName(std::string name, const uint8_t* extra,
+                                      size_t extraLength, int hostSystem, bool oemConvert) {
+  if (std::optional<std::string> unicode = UnicodePathField(extra, extraLength, name)) {
+    SetStoredName(std::move(*unicode), TNameEncoding::Utf8);
+  } else if ((Flags & kUtf8NameFlag) != 0 ||
+             (hostSystem > 0 && !IsAscii(name) && IsValidUtf8(name))) {
+    SetStoredName(std::move(name), TNameEncoding::Utf8);
+  } else {
+    SetStoredName(std::move(name), oemConvert ? TNameEncoding::Oem : TNameEncoding::Stored);
+  }
+}
+
+void TZipHeaderInfo::SetStoredName(std::string name, TNameEncoding encoding) {
   std::replace(name.begin(), name.end(), '/', '\\');
-  if (convert) name = platform::OemToCharA(name);
+  NameNotRepresentable = false;
+  Utf8Name.clear();
+  if (encoding == TNameEncoding::Oem) {
+    name = platform::OemToCharA(name);
+  } else if (encoding == TNameEncoding::Utf8) {
+    if (std::optional<std::string> ansi = platform::Utf8ToAnsi(name)) {
+      name = std::move(*ansi);
+    } else {
+      NameNotRepresentable = true;
+      Utf8Name = name;
+      name = Utf8ToAnsiOrQuestionMarks(name);
+    }
+  }
   const size_t at = LastDelimiter("\\:", name);
   if (at == std::string::npos) {
     fileName_.clear();
@@ -321,7 +427,6 @@ bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*(
   InternalAttributes = Le16(h + 36);
   ExternalAttributes = Le32(h + 38);
   LocalHeaderOffset = Le32(h + 42);
-  SetStoredName(std::move(name), convert);
   FileComment.reset();
   Zip64Info.reset();
   Selected = false;
@@ -330,7 +435,10 @@ bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*(
     std::vector<uint8_t> extra(CentralExtraLength);
     const int32_t n = std::max(0, stream->Read(extra.data(), CentralExtraLength));
     WalkCentralExtra(extra.data(), static_cast<size_t>(n));
+    DecodeStoredName(std::move(name), extra.data(), static_cast<size_t>(n), h[5], convert);
     stream->Seek(-n, soFromCurrent);
+  } else {
+    DecodeStoredName(std::move(name), nullptr, 0, h[5], convert);
   }
   return true;
 }
@@ -365,17 +473,20 @@ bool TZipHeaderInfo::ReadLocal(TStream* stream) {
   InternalAttributes = 0;
   ExternalAttributes = 0;
   CentralEntryOffset = 0;
-  SetStoredName(std::move(name), convert);
   FileComment.reset();
   Zip64Info.reset();
   Selected = false;
   SetLocalHeaderOffset64(start);
-  if (LocalExtraLength != 0) {
+  if (LocalExtraLength == 0) {
+    DecodeStoredName(std::move(name), nullptr, 0, -1, convert);
+  } else {
+    std::vector<uint8_t> extra(LocalExtraLength);
+    const int32_t n = std::max(0, stream->Read(extra.data(), LocalExtraLength));
+    DecodeStoredName(std::move(name), extra.data(), static_cast<size_t>(n), -1, convert);
     // The first extra field, when it is Zip64, in the layout of the block; values that
     // would lie beyond the field are not taken.
     uint8_t b[32] = {};
-    const int32_t want = std::min<int32_t>(32, LocalExtraLength);
-    const int32_t n = std::max(0, stream->Read(b, want));
+    std::memcpy(b, extra.data(), static_cast<size_t>(std::min<int32_t>(n, 32)));
     if (n >= 4 && Le16(b) == 1) {
       TZip64Info& block = EnsureZip64();
       block.Tag = 1;

@@ -85,6 +85,11 @@ class TZipHeaderInfo : public TPersistent {
   std::optional<std::string> FileComment;  // nullopt while not loaded
   bool Selected = false;
   TOEMConvert OemMode = oemNever;
+  // The stored name is UTF-8 text holding characters the ANSI code page cannot show:
+  // FileName and Directory hold "?" for them, Utf8Name holds the real name (with "\"
+  // separators), and extraction gives the entry up.
+  bool NameNotRepresentable = false;
+  std::string Utf8Name;
 
   const std::string& FileName() const { return fileName_; }
   const std::string& Directory() const { return directory_; }
@@ -122,7 +127,16 @@ class TZipHeaderInfo : public TPersistent {
 
  private:
   TZip64Info& EnsureZip64();
-  void SetStoredName(std::string name, bool convert);
+  // How a stored name's bytes are to be read.
+  enum class TNameEncoding : uint8_t { Stored, Oem, Utf8 };
+  // The rules for a stored name: a Unicode path extra field (tag 0x7075) whose CRC-32
+  // matches the stored bytes gives the name; else flag bit 11 marks the name as UTF-8;
+  // else a name from a host system other than 0 (hostSystem < 0: not known, as in a
+  // local header) that is valid UTF-8 with non-ASCII bytes is read as UTF-8; else the
+  // OEM conversion applies when oemConvert says so.
+  void DecodeStoredName(std::string name, const uint8_t* extra, size_t extraLength,
+                        int hostSystem, bool oemConvert);
+  void SetStoredName(std::string name, TNameEncoding encoding);
   void WalkCentralExtra(const uint8_t* extra, size_t length);
 
   std::string fileName_;
