@@ -7,8 +7,12 @@
 #include <iterator>
 #include <memory>
 
+#include "platform/files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/unzip/helpers.h"
 #include "tests/unzip/zip_writer.h"
+#include "unzip/BufferStreams.h"
+#include "unzip/ZipExtractor.h"
 #include "unzip/ZipRecords.h"
 
 using namespace unzip;
@@ -190,4 +194,21 @@ TEST(StoredNames, ArchivesOfTodaysTools) {
     std::sort(want.begin(), want.end());
     EXPECT_EQ(got, want) << name;
   }
+}
+
+TEST(StoredNames, FolderSettingsKeepATrailByte5C) {
+  // A folder named 说明淺 ends in byte 0x5C that is no backslash.
+  TZipExtractor zip;
+  zip.SetDestDir("D:\\" + kShuoMingQian);
+  EXPECT_EQ(zip.DestDir(), "D:\\" + kShuoMingQian);
+  zip.SetDestDir("D:\\" + kShuoMingQian + "\\");
+  EXPECT_EQ(zip.DestDir(), "D:\\" + kShuoMingQian);
+  zip.SetRootDir(kShuoMingQian);
+  EXPECT_EQ(zip.RootDir(), kShuoMingQian + "\\");
+
+  testing_support::TempDir temp;
+  const std::string nested = temp / (kShuoMingQian + "\\" + kWenDang);
+  CreateDirPath(nested + "\\");
+  EXPECT_TRUE(platform::DirectoryExists(temp / kShuoMingQian));
+  EXPECT_TRUE(platform::DirectoryExists(nested));
 }
