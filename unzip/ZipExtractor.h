@@ -1,6 +1,7 @@
 // TZipExtractor: the zip extraction component. This header holds its configuration
 // surface (properties, events, construction and copying, the message routine), the
-// archive directory reader and the multi-volume support; extraction builds on them.
+// archive directory reader, the multi-volume support and the extraction driver
+// (Extraction.cpp).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,8 @@
 #include "unzip/ZipRecords.h"
 
 namespace unzip {
+
+class TEntryDecoder;
 
 enum TUZOverwriteMode : uint8_t { Prompt, Always, Never, ifNewer, ifOlder };
 enum TIncompleteZipMode : uint8_t { izAssumeMulti, izAssumeBad, izAssumeNotAZip };
@@ -109,6 +112,11 @@ class TZipExtractor : public TComponent {
   bool FlushFilesOnClose = false;
   TBlockMode BlockMode = bmStandard;
   TOEMConvert OEMConvert = oemAlways;
+  // Verification mode: every chosen entry is decoded and its CRC checked, but nothing is
+  // created on disk (no folder, no file, no overwrite question); the decoded bytes go to
+  // a stream that only counts them. The events are raised as in a real extraction, so a
+  // caller learns each entry's verdict through OnEndUnZip, OnBadCRC and OnSkippingFile.
+  bool TestOnly = false;
 
   // ---- Events ----
   TStartUnZipInfoEvent OnStartUnZipInfo;
@@ -139,6 +147,17 @@ class TZipExtractor : public TComponent {
   // system's default one). Returns the button code.
   int32_t HandleMessage(int32_t MessageID, const std::string& Msg1, const std::string& Msg2,
                         uint32_t flags);
+
+  // ---- Extraction ----
+  // Opens the archive, reads its directory when needed and extracts the chosen entries
+  // (every entry with DoAll, otherwise those matching FilesList) below DestDir. Returns
+  // the number of entries extracted; entries given up are reported through the events.
+  int32_t UnZip();
+  // Rounded percentage of done in total (halves to even), 0 when total <= 0, at most 100.
+  static int32_t PercentOf(int64_t done, int64_t total);
+  // Totals of the last run.
+  int64_t TotalUncompressed() const { return FTotalUncompressed; }
+  int64_t TotalWritten() const { return FTotalWritten; }
 
   // ---- Directory ----
   // Number of entries in the directory (0 when none has been read).
@@ -187,6 +206,32 @@ class TZipExtractor : public TComponent {
   // The mode decision for an archive whose end record names more than one volume.
   void DecideMultiMode();
   static uint32_t FileDate(TStream* Stream);
+
+  // ---- Extraction driver (Extraction.cpp) ----
+  class TRunHost;
+  int32_t ExtractSelected(TStream* Archive);
+  void ExtractEntry(int32_t Index);
+  // The output folder of WorkEntry, ending with "\". Below a non-empty DestDir the stored
+  // folder's "." and ".." segments are resolved; *Escapes is set when they would climb
+  // out of DestDir (the entry must then be given up).
+  std::string BuildEntryPath(bool* Escapes = nullptr);
+  void StripRelativePath(std::string& Folder) const;
+  void SkipEntry();
+  void ReportProgress(int64_t N);
+  bool CreateOutputFile(const std::string& Name);
+  bool PasswordCheck(int32_t Index);
+  bool OverwriteDecision(int32_t Index, const std::string& Name, uint32_t ExistingDate);
+  void GiveUp(TSkipReason Reason, const std::string& Name, int32_t Index);
+
+  int64_t FTotalUncompressed = 0;
+  int64_t FTotalWritten = 0;
+  // State of the run in progress (valid only inside ExtractSelected).
+  int32_t FExtractedCount = 0;
+  int64_t FEntryWritten = 0;
+  bool FRetryEntry = false;
+  bool FSkipRetry = false;
+  TStream* FOutput = nullptr;
+  TEntryDecoder* FDecoder = nullptr;
 
   int32_t FThisVersion = kThisVersion;
   int32_t FThisBuild = kThisBuild;

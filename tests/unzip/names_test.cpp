@@ -3,15 +3,22 @@
 // the old OEM rule; and names whose last double-byte character ends in byte 0x5C.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 #include <iterator>
 #include <memory>
 
 #include "platform/files.h"
+#ifndef _WIN32
+#include "platform/posix/native.h"
+#endif
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/helpers.h"
 #include "tests/unzip/zip_writer.h"
+#include "tests/unzip/file_helpers.h"
 #include "unzip/BufferStreams.h"
+#include "unzip/f_CompressUnit.h"
 #include "unzip/ZipExtractor.h"
 #include "unzip/ZipRecords.h"
 
@@ -211,4 +218,50 @@ TEST(StoredNames, FolderSettingsKeepATrailByte5C) {
   CreateDirPath(nested + "\\");
   EXPECT_TRUE(platform::DirectoryExists(temp / kShuoMingQian));
   EXPECT_TRUE(platform::DirectoryExists(nested));
+}
+
+TEST(StoredNames, ExtractedFilesCarryTheirRealNames) {
+  using unzip_test::Listing;
+  testing_support::TempDir temp;
+  // Today's tools: both archives give the same tree.
+  for (const char* name : {"infozip-utf8-names.zip", "7z-utf8-names.zip"}) {
+    const std::string dest = temp / name;
+    const std::string archive = temp / (std::string(name) + ".zip");
+    ASSERT_TRUE(testing_support::WriteFileBytes(
+        archive, ReadFile(std::string(TEST_DATA_DIR) + "/names/" + name)));
+    ASSERT_TRUE(ExtractArchive(archive.c_str(), dest.c_str(), true)) << name;
+    EXPECT_EQ(Listing(dest), std::vector<std::string>{kShengJi}) << name;
+    EXPECT_EQ(Listing(dest + "\\" + kShengJi),
+              (std::vector<std::string>{kShuoMingQian + ".txt", kWenDang}))
+        << name;
+    bool ok = false;
+    EXPECT_EQ(testing_support::ReadFileBytes(dest + "\\" + kShengJi + "\\" + kShuoMingQian + ".txt", &ok), "hi\n");
+    EXPECT_TRUE(ok) << name;
+  }
+
+  // The tests' writer: each way of saying UTF-8, and a name GBK cannot show, which is
+  // given up while the run goes on.
+  zip_writer::Entry flagged{kShengJiUtf8 + "/flag.txt", "1"};
+  flagged.flags = 0x0800;
+  zip_writer::Entry field{"legacy.txt", "2"};
+  field.centralExtra = UnicodePath("legacy.txt", kShuoMingQianUtf8);
+  zip_writer::Entry wrongField{"kept.txt", "3"};
+  wrongField.centralExtra = UnicodePath("other", "lost.txt");
+  zip_writer::Entry unshowable{"a" + kGrinningFace + ".txt", "4"};
+  unshowable.flags = 0x0800;
+  const std::string archive = temp / "writer.zip";
+  ASSERT_TRUE(testing_support::WriteFileBytes(
+      archive, zip_writer::Build({flagged, field, wrongField, unshowable})));
+  const std::string dest = temp / "writer";
+  ASSERT_TRUE(ExtractArchive(archive.c_str(), dest.c_str(), true));
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"kept.txt", kShengJi, kShuoMingQian}));
+  EXPECT_EQ(Listing(dest + "\\" + kShengJi), std::vector<std::string>{"flag.txt"});
+#ifndef _WIN32
+  // Past the system-call boundary the names are UTF-8.
+  const std::optional<std::string> native = platform::posix::ToNativePath(dest);
+  ASSERT_TRUE(native);
+  struct stat st;
+  EXPECT_EQ(stat((*native + "/" + kShengJiUtf8 + "/flag.txt").c_str(), &st), 0);
+  EXPECT_EQ(stat((*native + "/" + kShuoMingQianUtf8).c_str(), &st), 0);
+#endif
 }

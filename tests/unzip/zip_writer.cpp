@@ -42,7 +42,7 @@ std::string LocalHeader(const Entry& e, const std::string& compressed) {
   Put16(h, e.flags);
   Put16(h, e.method);
   Put32(h, e.dosDateTime);
-  Put32(h, Crc32(e.data));
+  Put32(h, e.crc ? *e.crc : Crc32(e.data));
   Put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(compressed.size()));
   Put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(e.data.size()));
   Put16(h, static_cast<uint32_t>(e.name.size()));
@@ -69,7 +69,7 @@ std::string CentralHeader(const Entry& e, const Placed& p) {
   Put16(h, e.flags);
   Put16(h, e.method);
   Put32(h, e.dosDateTime);
-  Put32(h, Crc32(e.data));
+  Put32(h, e.crc ? *e.crc : Crc32(e.data));
   Put32(h, e.zip64Compressed ? 0xFFFFFFFFu : static_cast<uint32_t>(p.compressed.size()));
   Put32(h, e.zip64Uncompressed ? 0xFFFFFFFFu : static_cast<uint32_t>(e.data.size()));
   Put16(h, static_cast<uint32_t>(e.name.size()));
@@ -127,7 +127,7 @@ std::string Build(const std::vector<Entry>& entries, const Options& o) {
   for (const Entry& e : entries) {
     Placed p;
     p.offset = out.size() - base;
-    p.compressed = e.method == 8 ? Deflate(e.data) : e.data;
+    p.compressed = e.rawData ? *e.rawData : e.method == 8 ? Deflate(e.data) : e.data;
     out += LocalHeader(e, p.compressed) + p.compressed;
     placed.push_back(std::move(p));
   }
@@ -185,7 +185,9 @@ SplitSet BuildSplit(const std::vector<Entry>& entries, const std::vector<size_t>
     Placed p;
     p.disk = static_cast<uint32_t>(partOf[i]);
     p.offset = set.parts[partOf[i]].size();
-    p.compressed = entries[i].method == 8 ? Deflate(entries[i].data) : entries[i].data;
+    p.compressed = entries[i].rawData ? *entries[i].rawData
+                   : entries[i].method == 8 ? Deflate(entries[i].data)
+                                            : entries[i].data;
     set.parts[partOf[i]] += LocalHeader(entries[i], p.compressed) + p.compressed;
     placed.push_back(std::move(p));
   }

@@ -32,6 +32,11 @@ struct Entry {
   uint16_t declaredExtraSurplus = 0;
   std::optional<uint32_t> centralOffsetField;
   bool omitZip64Extra = false;
+  // The entry's bytes as stored (for example encrypted), written instead of data's
+  // stored or deflated form; data still gives the uncompressed size and the CRC.
+  std::optional<std::string> rawData;
+  // A stored CRC other than data's.
+  std::optional<uint32_t> crc;
 };
 
 struct Options {

@@ -1,0 +1,580 @@
+// The extraction driver: one run over the directory (selection, announcement, the
+// entries one after the other, the end of the run) and the per-entry routine that builds
+// the output path, checks the password, decides about an existing file, creates the
+// output file, has the data decoded and verified, and stamps date and attributes.
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "unzip/Wildcard.h"
+#include "unzip/ZipExtractor.h"
+#include "unzip/decoders/EntryDecoder.h"
+
+namespace unzip {
+
+namespace {
+
+// Access right that reads a file's times whatever share mode its other openers chose.
+constexpr uint32_t kFileReadAttributes = 0x80;
+
+// The output of a verification run: counts the bytes and keeps none.
+class TNullStream : public TStream {
+ public:
+  const char* ClassName() const override { return "TNullStream"; }
+  int32_t Read(void*, int32_t) override { return 0; }
+  int32_t Write(const void*, int32_t count) override {
+    if (count <= 0) return 0;
+    position_ += count;
+    size_ = std::max(size_, position_);
+    return count;
+  }
+  int64_t Seek(int64_t offset, uint16_t origin) override {
+    const int64_t target = origin == soFromBeginning ? offset
+                           : origin == soFromCurrent ? position_ + offset
+                                                     : size_ + offset;
+    if (target < 0) return -1;
+    position_ = target;
+    return position_;
+  }
+  void SetSize(int64_t newSize) override { size_ = newSize; }
+
+ private:
+  int64_t position_ = 0;
+  int64_t size_ = 0;
+};
+
+// What a path segment means to the file system. Windows removes trailing dots and spaces
+// from a segment, so a segment of only dots and spaces other than "." and ".." (".. ",
+// "...") cannot be told apart from them safely.
+enum class TSegment { Name, Current, Parent, Ambiguous };
+
+TSegment ClassifySegment(std::string_view segment) {
+  if (segment.empty() || segment == ".") return TSegment::Current;
+  if (segment == "..") return TSegment::Parent;
+  for (const char c : segment)
+    if (c != '.' && c != ' ') return TSegment::Name;
+  return TSegment::Ambiguous;
+}
+
+// Resolves the "." and ".." segments (and empty ones) of a "\"-separated relative path,
+// walking GBK characters so that a 0x5C trail byte never splits a segment. False when a
+// ".." would climb above the start or a segment is ambiguous. The result ends with "\"
+// unless it is empty.
+bool ResolveRelative(const std::string& relative, std::string& resolved) {
+  std::vector<std::string_view> kept;
+  const std::string_view text(relative);
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size();) {
+    if (i < text.size() && platform::IsDBCSLeadByte(static_cast<uint8_t>(text[i])) &&
+        i + 1 < text.size()) {
+      i += 2;
+      continue;
+    }
+    if (i == text.size() || text[i] == '\\') {
+      const std::string_view segment = text.substr(start, i - start);
+      switch (ClassifySegment(segment)) {
+        case TSegment::Name:
+          kept.push_back(segment);
+          break;
+        case TSegment::Current:
+          break;
+        case TSegment::Parent:
+          if (kept.empty()) return false;
+          kept.pop_back();
+          break;
+        case TSegment::Ambiguous:
+          return false;
+      }
+      start = i + 1;
+    }
+    ++i;
+  }
+  resolved.clear();
+  for (const std::string_view segment : kept) {
+    resolved.append(segment);
+    resolved += '\\';
+  }
+  return true;
+}
+
+// The folder part of a file path: up to the last "\" or ":", the "\" itself dropped
+// unless it follows a ":" or another "\" (a trail byte 0x5C is no "\").
+std::string FolderOf(const std::string& path) {
+  const size_t at = LastDelimiter("\\:", path);
+  if (at == std::string::npos) return {};
+  if (at > 0 && path[at] == '\\') {
+    const bool afterSeparator =
+        (path[at - 1] == ':' || path[at - 1] == '\\') && !IsTrailByte(path, at - 1);
+    if (!afterSeparator) return path.substr(0, at);
+  }
+  return path.substr(0, at + 1);
+}
+
+// A file (not a folder) exists at path and its last-write time reads as a DOS date.
+bool FileExistsTest(const std::string& path, uint32_t* dosDateTime) {
+  const uint32_t attributes = platform::GetFileAttributesA(path);
+  if (attributes == platform::kInvalidFileAttributes || (attributes & platform::kAttrDirectory))
+    return false;
+  const platform::Handle h = platform::CreateFileA(
+      path, kFileReadAttributes,
+      platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
+      platform::kOpenExisting);
+  if (h == platform::kInvalidHandle) return false;
+  const bool dated = platform::GetFileDosDateTime(h, dosDateTime);
+  platform::CloseHandle(h);
+  return dated;
+}
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+// What the decoders reach of the component during a run.
+class TZipExtractor::TRunHost : public TDecoderHost {
+ public:
+  explicit TRunHost(TZipExtractor& z) : z_(z) {}
+
+  int32_t ReadArchive(void* buffer, int32_t count) override {
+    return z_.FArchiveStream ? z_.FArchiveStream->Read(buffer, count) : 0;
+  }
+  bool MultiDisk() override { return z_.FEndCentral->ThisDisk32() != 0; }
+  void OpenNextVolume() override { z_.OpenDisk(z_.FCurrentDisk + 2); }
+  bool Decrypt(uint8_t* buffer, int32_t length) override {
+    if (!z_.OnDecrypt) return false;
+    z_.OnDecrypt(&z_, buffer, length, z_.Password);
+    return true;
+  }
+  void PumpMessages() override {
+    if (z_.DoProcessMessages) unzip::PumpMessages();
+  }
+  int32_t HandleMessage(int32_t messageId, const std::string& text, const std::string& caption,
+                        uint32_t flags) override {
+    return z_.HandleMessage(messageId, text, caption, flags);
+  }
+
+  int64_t CompressedSize64() override {
+    return static_cast<int64_t>(z_.FWorkEntry->CompressedSize64());
+  }
+  void SetCompressedSize64(int64_t value) override { z_.FWorkEntry->SetCompressedSize64(value); }
+  int64_t UncompressedSize64() override {
+    return static_cast<int64_t>(z_.FWorkEntry->UncompressedSize64());
+  }
+  uint16_t Flags() override { return z_.FWorkEntry->Flags; }
+  uint16_t CompressionMethod() override { return z_.FWorkEntry->CompressionMethod; }
+  const std::string& Password() override { return z_.Password; }
+
+  int32_t WriteOutput(const void* buffer, int32_t count) override {
+    return z_.FOutput->Write(buffer, count);
+  }
+  // The output goes forward only, from 0, and every block written is reported: the
+  // bytes reported so far are the position, without asking the stream.
+  int64_t OutputPosition() override { return z_.FEntryWritten; }
+  void ReportProgress(int64_t n) override { z_.ReportProgress(n); }
+
+ private:
+  TZipExtractor& z_;
+};
+
+// ---- UnZip ---------------------------------------------------------------------------------
+
+int32_t TZipExtractor::UnZip() {
+  if (FDestDir == "?") return 0;
+  OpenWithRetry();
+  OpenArchive();
+  const int32_t count = ExtractSelected(FArchiveStream);
+  CloseArchive();
+  return count;
+}
+
+int32_t TZipExtractor::ExtractSelected(TStream* /*Archive*/) {
+  const bool keepOpen = KeepZipOpen;
+  KeepZipOpen = true;
+  FExtractedCount = 0;
+  FSkipRetry = false;
+  bool sortSwitched = false;
+  const TZipSortMode savedSort = SortMode;
+  TRunHost host(*this);
+  std::unique_ptr<TEntryDecoder> decoder;
+
+  const auto endOfRun = [&] {
+    FDecoder = nullptr;
+    decoder.reset();
+    FFilesList.clear();
+    if (sortSwitched) ApplySortMode(savedSort);
+    if (OnUnZipComplete) OnUnZipComplete(this, FExtractedCount);
+    KeepZipOpen = keepOpen;
+  };
+
+  try {
+    // The decoder owns the run's three work buffers.
+    decoder = std::make_unique<TEntryDecoder>(host);
+    FDecoder = decoder.get();
+    if (!TestOnly && !FDestDir.empty() && !platform::DirectoryExists(FDestDir))
+      CreateDirPath(FDestDir);
+    // Volumes are read in their physical order, whatever the sort mode.
+    if (FEndCentral->ThisDisk32() != 0 && SortMode != ByNone) {
+      ApplySortMode(ByNone);
+      sortSwitched = true;
+    }
+    FTotalUncompressed = 0;
+    FTotalWritten = 0;
+    const int32_t count = Count();
+    int32_t selected = count;
+    std::vector<std::string> patterns;
+    if (!DoAll) {
+      patterns.reserve(FFilesList.size());
+      for (const std::string& item : FFilesList) patterns.push_back(LowerCaseAscii(item));
+    }
+    for (int32_t i = 0; i < count; ++i) {
+      if (DoProcessMessages) unzip::PumpMessages();
+      TZipHeaderInfo* entry = FSortedView->Entry(i);
+      entry->Selected = DoAll;
+      if (entry->FileName().empty() && !RecreateDirs) {
+        entry->Selected = false;
+        --selected;
+        continue;
+      }
+      if (DoAll) {
+        entry->Selected = true;
+      } else {
+        const std::string name = LowerCaseAscii(entry->Directory() + entry->FileName());
+        for (const std::string& pattern : patterns) {
+          if (WildcardMatch(pattern, name)) {
+            entry->Selected = true;
+            break;
+          }
+        }
+      }
+      if (entry->Selected)
+        FTotalUncompressed += static_cast<int64_t>(entry->UncompressedSize64());
+      else
+        --selected;
+    }
+
+    bool stopNow = false;
+    if (OnStartUnZipInfo) OnStartUnZipInfo(this, selected, FTotalUncompressed, stopNow);
+    if (selected > 0 && !stopNow) {
+      for (int32_t i = 0; i < count; ++i) {
+        if (!FSortedView->Entry(i)->Selected) continue;
+        do {
+          ExtractEntry(i);
+        } while (FRetryEntry);
+      }
+    }
+  } catch (...) {
+    endOfRun();
+    throw;
+  }
+  endOfRun();
+  return FExtractedCount;
+}
+
+// ---- One entry -------------------------------------------------------------------------------
+
+void TZipExtractor::GiveUp(TSkipReason Reason, const std::string& Name, int32_t Index) {
+  if (OnSkippingFile) OnSkippingFile(this, Reason, Name, Index, FSkipRetry);
+  SkipEntry();
+}
+
+void TZipExtractor::ExtractEntry(int32_t Index) {
+  FRetryEntry = false;
+  TZipHeaderInfo& w = *FWorkEntry;
+  w.Assign(FSortedView->Entry(Index));
+  const bool isFolder = w.FileName().empty();
+
+  // A stored name the code page cannot show would create something under a made-up name.
+  if (w.NameNotRepresentable) {
+    GiveUp(srCreateError, w.Directory() + w.FileName(), Index);
+    return;
+  }
+
+  uint8_t local[30] = {};
+  int64_t dataStart = 0;
+  if (!isFolder) {
+    if (FEndCentral->ThisDisk32() > 0 && w.DiskNumberStart32() != FCurrentDisk)
+      OpenDisk(static_cast<int64_t>(w.DiskNumberStart32()) + 1);
+    const auto offset = static_cast<int64_t>(w.LocalHeaderOffset64());
+    FArchiveStream->Seek(offset, soFromBeginning);
+    FArchiveStream->Read(local, 30);
+    const int64_t skip = Le16(local + 26) + Le16(local + 28);
+    FArchiveStream->Seek(skip, soFromCurrent);
+    dataStart = offset + 30 + skip;
+  }
+
+  bool escapes = false;
+  const std::string folder = BuildEntryPath(&escapes);
+
+  if (isFolder) {
+    if (escapes) {
+      GiveUp(srCreateError, folder, Index);
+      return;
+    }
+    if (!TestOnly) {
+      if (RecreateDirs && !platform::DirectoryExists(folder)) CreateDirPath(folder);
+      if (RetainAttributes) platform::SetFileAttributesA(folder, w.ExternalAttributes);
+    }
+    ++FExtractedCount;
+    return;
+  }
+
+  std::string outputName = folder + w.FileName();
+  // The file name itself must name a file inside the folder, not the folder or its parent.
+  if (!FDestDir.empty() && ClassifySegment(w.FileName()) != TSegment::Name) escapes = true;
+  if (escapes) {
+    GiveUp(srCreateError, outputName, Index);
+    return;
+  }
+
+  bool skip = false;
+  if (OnStartUnZip) OnStartUnZip(this, Index, outputName, skip);
+  if (skip) return;
+
+  if (!TestOnly) {
+    const std::string outputFolder = FolderOf(outputName);
+    if (!platform::DirectoryExists(outputFolder)) CreateDirPath(outputFolder);
+  }
+
+  if (w.IsEncrypted() && !PasswordCheck(Index)) {
+    GiveUp(srBadPassword, w.Directory() + w.FileName(), Index);
+    return;
+  }
+
+  uint32_t existingDate = 0;
+  if (!TestOnly && OverwriteMode != Always && FileExistsTest(outputName, &existingDate) &&
+      !OverwriteDecision(Index, outputName, existingDate)) {
+    GiveUp(srNoOverwrite, outputName, Index);
+    return;
+  }
+
+  if (!CreateOutputFile(outputName)) {
+    GiveUp(srCreateError, outputName, Index);
+    return;
+  }
+  std::unique_ptr<TStream> output(FOutput);
+
+  // Decode.
+  FEntryWritten = 0;
+  bool success = false;
+  try {
+    FDecoder->Reset();
+    FArchiveStream->Seek(dataStart + (w.IsEncrypted() ? 12 : 0), soFromBeginning);
+    try {
+      switch (w.CompressionMethod) {
+        case 0:
+          FDecoder->DecodeStored();
+          break;
+        case 1:
+          FDecoder->DecodeShrunk();
+          break;
+        case 2:
+        case 3:
+        case 4:
+        case 5:
+          FDecoder->DecodeReduced(w.CompressionMethod - 1);
+          break;
+        case 6:
+          FDecoder->DecodeImploded();
+          break;
+        case 8:
+          FDecoder->DecodeDeflated();
+          break;
+        default:
+          HandleMessage(197, "Unknown Compression Method", "Zip Error", platform::kMbOk);
+          break;
+      }
+      success = true;
+    } catch (const EBiggerThanUncompressed&) {
+      success = false;
+    }
+    if (success && !TestOnly) {
+      auto* file = static_cast<TBufferedFileStream*>(output.get());
+      // The last block must reach the file before it is dated and closed.
+      if (!file->Flush()) throw ECantWriteUCF();
+      // Dated through the open handle: the same effect as opening it again, one open less.
+      platform::SetFileDosDateTime(file->Handle(), SanitizeDosDateTime(w.FileDateTime));
+    }
+  } catch (...) {
+    output.reset();
+    FOutput = nullptr;
+    throw;
+  }
+  output.reset();
+  FOutput = nullptr;
+  if (success && !TestOnly && RetainAttributes)
+    platform::SetFileAttributesA(outputName, w.ExternalAttributes);
+
+  const uint32_t crc = ~FDecoder->RunningCrc;
+  if (crc == w.Crc32) {
+    if (OnEndUnZip) OnEndUnZip(this, Index, outputName);
+    ++FExtractedCount;
+    return;
+  }
+  if (w.IsEncrypted()) {
+    if (OnBadPassword) {
+      std::string newPassword = Password;
+      OnBadPassword(this, Index, newPassword);
+      if (newPassword != Password) {
+        Password = newPassword;
+        FRetryEntry = true;
+      }
+    }
+    if (!FRetryEntry && OnSkippingFile)
+      OnSkippingFile(this, srBadPassword, w.Directory() + w.FileName(), Index, FSkipRetry);
+  } else if (OnBadCRC) {
+    OnBadCRC(this, crc, w.Crc32, Index);
+  }
+  if (!TestOnly) platform::DeleteFileA(outputName);
+}
+
+bool TZipExtractor::PasswordCheck(int32_t Index) {
+  TZipHeaderInfo& w = *FWorkEntry;
+  const int check = w.HasDataDescriptor() ? static_cast<int>((w.FileDateTime >> 8) & 0xFF)
+                                          : static_cast<int>(w.Crc32 >> 24);
+  for (;;) {
+    const int last = FDecoder->DecryptHeader(Password);
+    if (last == check) return true;
+    if (!OnBadPassword) return false;
+    std::string newPassword = Password;
+    OnBadPassword(this, Index, newPassword);
+    if (newPassword == Password) return false;
+    Password = newPassword;
+    if (last >= 0) {  // a header was read: read it again with the new password
+      FArchiveStream->Seek(-12, soFromCurrent);
+      w.SetCompressedSize64(static_cast<int64_t>(w.CompressedSize64()) + 12);
+    }
+  }
+}
+
+bool TZipExtractor::OverwriteDecision(int32_t Index, const std::string& Name,
+                                      uint32_t ExistingDate) {
+  switch (OverwriteMode) {
+    case Prompt: {
+      if (OnPromptForOverwrite) {
+        bool overwrite = false;
+        std::string name = Name;
+        OnPromptForOverwrite(this, overwrite, Index, name);
+        return overwrite;
+      }
+      const std::string text =
+          ("Replace existing file " + EntryFileName(Index) + "?").substr(0, 301);
+      return HandleMessage(196, text, "File Exists Alert", platform::kMbYesNo) == platform::kIdYes;
+    }
+    case Never:
+      return false;
+    case ifNewer:
+    case ifOlder: {
+      const int64_t entry = DosDateTimeSeconds(SanitizeDosDateTime(FWorkEntry->FileDateTime));
+      const int64_t existing = DosDateTimeSeconds(ExistingDate);
+      return OverwriteMode == ifNewer ? entry > existing : entry < existing;
+    }
+    case Always:
+    default:
+      return true;
+  }
+}
+
+bool TZipExtractor::CreateOutputFile(const std::string& Name) {
+  const auto size = static_cast<int64_t>(FWorkEntry->UncompressedSize64());
+  if (TestOnly) {
+    FOutput = new TNullStream();
+    FOutput->SetSize(size);
+    return true;
+  }
+  bool firstTry = true;
+  for (;;) {
+    std::unique_ptr<TBufferedFileStream> file;
+    try {
+      file = std::make_unique<TBufferedFileStream>(Name, BufferSize, FlushFilesOnClose, fmCreate);
+      file->SetSize(size);
+      file->SetPosition(0);
+      FOutput = file.release();
+      return true;
+    } catch (const EFCreateError&) {
+      if (!ReplaceReadOnly || !firstTry) return false;
+      firstTry = false;
+      const uint32_t attributes = platform::GetFileAttributesA(Name);
+      if (attributes != platform::kInvalidFileAttributes && (attributes & platform::kAttrReadOnly))
+        platform::SetFileAttributesA(Name, attributes & ~platform::kAttrReadOnly);
+    } catch (const Exception&) {
+      if (file) {  // created but not sized: nothing of the entry stays behind
+        file.reset();
+        platform::DeleteFileA(Name);
+      }
+      return false;
+    }
+  }
+}
+
+// ---- Paths ---------------------------------------------------------------------------------
+
+std::string TZipExtractor::BuildEntryPath(bool* Escapes) {
+  if (Escapes) *Escapes = false;
+  const TZipHeaderInfo& w = *FWorkEntry;
+  std::string below;  // the stored folder, relative to DestDir
+  if (RecreateDirs && !w.Directory().empty()) {
+    std::string d = w.Directory();
+    if (!FRelativePathList.empty()) StripRelativePath(d);
+    const bool rooted = !d.empty() && d[0] == '\\';
+    const bool drive = d.size() >= 2 && d[1] == ':';
+    if (rooted || drive) {
+      if (FDestDir.empty()) return d;
+      // Below DestDir whatever its root: "\x\" and "C:\x\" (also "C:x\") give DestDir\x\.
+      below = d.substr(rooted ? 1 : 2);
+    } else {
+      below = d;
+    }
+  }
+  // Without a destination the path is rooted at the current drive, as stored.
+  if (FDestDir.empty()) return "\\" + below;
+  std::string resolved;
+  if (!ResolveRelative(below, resolved)) {
+    if (Escapes) *Escapes = true;
+    return FDestDir + "\\" + below;
+  }
+  return FDestDir + "\\" + resolved;
+}
+
+void TZipExtractor::StripRelativePath(std::string& Folder) const {
+  for (const std::string& item : FRelativePathList) {
+    if (item.size() > Folder.size()) continue;
+    // The prefix must end on a character boundary to be the same characters.
+    if (item.size() < Folder.size() && IsTrailByte(Folder, item.size())) continue;
+    if (SameTextAnsi(Folder.substr(0, item.size()), item)) {
+      Folder.erase(0, item.size());
+      return;
+    }
+  }
+}
+
+// ---- Bookkeeping -----------------------------------------------------------------------------
+
+void TZipExtractor::SkipEntry() {
+  FTotalUncompressed -= static_cast<int64_t>(FWorkEntry->UncompressedSize64());
+}
+
+void TZipExtractor::ReportProgress(int64_t N) {
+  FEntryWritten += N;
+  if (OnFilePercentDone)
+    OnFilePercentDone(this, PercentOf(FEntryWritten,
+                                      static_cast<int64_t>(FWorkEntry->UncompressedSize64())));
+  if (OnTotalPercentDone) {
+    FTotalWritten += N;
+    OnTotalPercentDone(this, PercentOf(FTotalWritten, FTotalUncompressed));
+  }
+}
+
+int32_t TZipExtractor::PercentOf(int64_t done, int64_t total) {
+  if (total <= 0) return 0;
+  // nearbyint rounds halves to even in the default rounding mode.
+  const double percent =
+      std::nearbyint(static_cast<double>(done) * 100.0 / static_cast<double>(total));
+  if (percent >= 100.0) return 100;
+  return percent <= 0.0 ? 0 : static_cast<int32_t>(percent);
+}
+
+}  // namespace unzip

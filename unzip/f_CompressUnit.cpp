@@ -1,0 +1,25 @@
+#include "unzip/f_CompressUnit.h"
+
+#include <memory>
+
+#include "unzip/ZipExtractor.h"
+
+namespace unzip {
+
+bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool RecreateDirs) {
+  const auto zip = std::make_unique<TZipExtractor>(nullptr);
+  // The setters' own exceptions (a cancelled chooser) are the caller's to see.
+  zip->SetZipName(ArchivePath ? ArchivePath : "");
+  zip->SetDestDir(DestFolder ? DestFolder : "");
+  zip->OverwriteMode = Always;
+  zip->RecreateDirs = RecreateDirs;
+  zip->DoAll = true;
+  try {
+    zip->UnZip();
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace unzip
