@@ -1,0 +1,74 @@
+#!/bin/bash
+# The extract-archive tool's exit codes and effects, on archives made by Python's zipfile.
+# usage: extract_archive_test.sh PATH-TO-extract-archive
+set -u
+tool=$1
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+cd "$work"
+passed=0 failed=0
+
+expect() {  # expect CODE DESCRIPTION -- COMMAND...
+  local want=$1 what=$2
+  shift 3
+  "$@" >out.log 2>err.log
+  local got=$?
+  if [ "$got" = "$want" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAIL: $what: exit $got, expected $want"
+    cat out.log err.log
+  fi
+}
+check() {  # check DESCRIPTION -- COMMAND...
+  local what=$1
+  shift 2
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
+}
+
+python3 - <<'PY'
+import zipfile, struct
+with zipfile.ZipFile("good.zip", "w") as z:
+    z.writestr("dir/", "")
+    z.writestr("dir/a.txt", "alpha\n", zipfile.ZIP_DEFLATED)
+    z.writestr("b.bin", bytes(range(256)) * 300, zipfile.ZIP_STORED)
+    z.writestr("empty.txt", "")
+data = open("good.zip", "rb").read()
+# A CRC mismatch: one byte of the stored entry's data changed.
+at = data.index(bytes(range(256)))
+open("crc.zip", "wb").write(data[:at] + b"\xff" + data[at + 1:])
+# Data ending early: the last central header declares more data than there is.
+central = data.rindex(b"PK\x01\x02")
+cut = bytearray(data)
+struct.pack_into("<I", cut, central + 20, 0x100000)
+open("short.zip", "wb").write(bytes(cut))
+with zipfile.ZipFile("escape.zip", "w") as z:
+    z.writestr("../escaped.txt", "out")
+    z.writestr("inside.txt", "in")
+open("notzip.zip", "wb").write(b"this is not an archive" * 10)
+PY
+
+expect 1 "no arguments" -- "$tool"
+expect 1 "unknown option" -- "$tool" -q good.zip
+expect 0 "list" -- "$tool" -l good.zip
+check "list shows names and CRCs" -- grep -q "dir/a.txt" out.log
+expect 0 "test" -- "$tool" -t good.zip
+check "test writes nothing" -- test ! -e dir -a ! -e b.bin
+expect 0 "extract" -- "$tool" -x good.zip dest
+check "extracted contents" -- test "$(cat dest/dir/a.txt)" = alpha -a -d dest/dir -a -f dest/empty.txt
+expect 2 "missing archive" -- "$tool" -t missing.zip
+expect 2 "not a zip archive" -- "$tool" -l notzip.zip
+expect 3 "CRC mismatch" -- "$tool" -t crc.zip
+check "CRC mismatch is named" -- grep -q "b.bin: CRC error" err.log
+expect 3 "CRC mismatch on extraction" -- "$tool" -x crc.zip dest2
+check "the bad file is deleted, the others kept" -- test ! -e dest2/b.bin -a -f dest2/dir/a.txt
+expect 4 "data ending early" -- "$tool" -t short.zip
+expect 3 "a name leaving the destination" -- "$tool" -x escape.zip inner/dest
+check "nothing written outside" -- test ! -e inner/escaped.txt -a ! -e escaped.txt -a -f inner/dest/inside.txt
+expect 3 "a name leaving the destination, verified" -- "$tool" -t escape.zip
+chmod a-w dest/dir/a.txt
+expect 3 "a read-only file is not replaced" -- "$tool" -x good.zip dest
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
