@@ -31,40 +31,65 @@ thread_local uint32_t lastError = kErrorSuccess;
 constexpr off_t kMarkerBase = static_cast<off_t>(0x7FFFFFFF00000000LL);
 enum Marker : off_t { kHasRead = 0, kHasWrite, kDeniesRead, kDeniesWrite, kDeniesDelete };
 
-bool MarkerTaken(int fd, Marker marker) {
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kMarkerBase + marker;
-  lock.l_len = 1;
-  if (fcntl(fd, F_OFD_GETLK, &lock) != 0) return false;
-  return lock.l_type != F_UNLCK;
+constexpr unsigned Bit(Marker marker) { return 1u << marker; }
+
+// Calls apply(start, length) for every run of adjacent markers in mask, so that one
+// fcntl call covers a run; stops early when apply returns false.
+template <typename Apply>
+bool ForEachRun(unsigned mask, Apply apply) {
+  for (int m = 0; m <= kDeniesDelete;) {
+    if (!(mask & (1u << m))) {
+      ++m;
+      continue;
+    }
+    int end = m;
+    while (end + 1 <= kDeniesDelete && (mask & (1u << (end + 1)))) ++end;
+    if (!apply(kMarkerBase + m, end - m + 1)) return false;
+    m = end + 1;
+  }
+  return true;
 }
 
-bool TakeMarker(int fd, Marker marker) {
-  struct flock lock {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kMarkerBase + marker;
-  lock.l_len = 1;
-  return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+// True when another opener holds any of the markers in mask.
+bool AnyMarkerTaken(int fd, unsigned mask) {
+  return !ForEachRun(mask, [fd](off_t start, off_t length) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    return fcntl(fd, F_OFD_GETLK, &lock) != 0 || lock.l_type == F_UNLCK;
+  });
+}
+
+bool TakeMarkers(int fd, unsigned mask) {
+  return ForEachRun(mask, [fd](off_t start, off_t length) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+  });
 }
 
 // Checks the open's access and share mode against the other openers and, when they
 // agree, records its own. False: sharing violation.
 bool ClaimShare(int fd, uint32_t access, uint32_t share) {
   if (access == 0) return true;  // attribute-only opens conflict with nobody
-  if ((access & kGenericRead) && MarkerTaken(fd, kDeniesRead)) return false;
-  if ((access & kGenericWrite) && MarkerTaken(fd, kDeniesWrite)) return false;
-  if (!(share & kShareRead) && MarkerTaken(fd, kHasRead)) return false;
-  if (!(share & kShareWrite) && MarkerTaken(fd, kHasWrite)) return false;
-  bool ok = true;
-  if (access & kGenericRead) ok &= TakeMarker(fd, kHasRead);
-  if (access & kGenericWrite) ok &= TakeMarker(fd, kHasWrite);
-  if (!(share & kShareRead)) ok &= TakeMarker(fd, kDeniesRead);
-  if (!(share & kShareWrite)) ok &= TakeMarker(fd, kDeniesWrite);
-  if (!(share & kShareDelete)) ok &= TakeMarker(fd, kDeniesDelete);
-  return ok;
+  unsigned conflicts = 0;
+  if (access & kGenericRead) conflicts |= Bit(kDeniesRead);
+  if (access & kGenericWrite) conflicts |= Bit(kDeniesWrite);
+  if (!(share & kShareRead)) conflicts |= Bit(kHasRead);
+  if (!(share & kShareWrite)) conflicts |= Bit(kHasWrite);
+  if (AnyMarkerTaken(fd, conflicts)) return false;
+  unsigned own = 0;
+  if (access & kGenericRead) own |= Bit(kHasRead);
+  if (access & kGenericWrite) own |= Bit(kHasWrite);
+  if (!(share & kShareRead)) own |= Bit(kDeniesRead);
+  if (!(share & kShareWrite)) own |= Bit(kDeniesWrite);
+  if (!(share & kShareDelete)) own |= Bit(kDeniesDelete);
+  return TakeMarkers(fd, own);
 }
 
 // True when some opener of the file has not shared delete access (so Windows would
@@ -72,7 +97,7 @@ bool ClaimShare(int fd, uint32_t access, uint32_t share) {
 bool DeleteDenied(const std::string& native) {
   int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
-  const bool denied = MarkerTaken(fd, kDeniesDelete);
+  const bool denied = AnyMarkerTaken(fd, Bit(kDeniesDelete));
   close(fd);
   return denied;
 }
