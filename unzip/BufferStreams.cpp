@@ -32,20 +32,33 @@ void TStream::WriteBuffer(const void* buffer, int32_t count) {
 int32_t THandleStream::Read(void* buffer, int32_t count) {
   if (count <= 0) return 0;
   uint32_t done = 0;
-  if (!platform::ReadFile(handle_, buffer, static_cast<uint32_t>(count), &done)) return 0;
+  if (!platform::ReadFile(handle_, buffer, static_cast<uint32_t>(count), &done)) {
+    position_ = -1;
+    return 0;
+  }
+  if (position_ >= 0) position_ += done;
   return static_cast<int32_t>(done);
 }
 
 int32_t THandleStream::Write(const void* buffer, int32_t count) {
   if (count <= 0) return 0;
   uint32_t done = 0;
-  if (!platform::WriteFile(handle_, buffer, static_cast<uint32_t>(count), &done)) return 0;
+  if (!platform::WriteFile(handle_, buffer, static_cast<uint32_t>(count), &done)) {
+    position_ = -1;
+    return 0;
+  }
+  if (position_ >= 0) position_ += done;
   return static_cast<int32_t>(done);
 }
 
 int64_t THandleStream::Seek(int64_t offset, uint16_t origin) {
+  if (origin == soFromCurrent && offset == 0 && position_ >= 0) return position_;
   int64_t position = -1;
-  if (!platform::SetFilePointerEx(handle_, offset, &position, origin)) return -1;
+  if (!platform::SetFilePointerEx(handle_, offset, &position, origin)) {
+    position_ = -1;
+    return -1;
+  }
+  position_ = position;
   return position;
 }
 
@@ -90,7 +103,7 @@ platform::Handle TFileStream::OpenHandle(const std::string& fileName, uint16_t m
 }
 
 TFileStream::TFileStream(const std::string& fileName, uint16_t mode)
-    : THandleStream(OpenHandle(fileName, mode)), fileName_(fileName) {}
+    : THandleStream(OpenHandle(fileName, mode), 0), fileName_(fileName) {}
 
 TFileStream::~TFileStream() { platform::CloseHandle(handle_); }
 
@@ -173,6 +186,19 @@ int32_t TBufferStream::Read(void* buffer, int32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int32_t result = 0;
   while (count > 0) {
+    if (bufPos_ == bufEnd_ && count >= bufSize_) {
+      // Nothing read ahead and at least a block wanted: the whole blocks go straight
+      // into the caller's memory, in one request, instead of through the buffer.
+      const int32_t want = count - count % bufSize_;
+      const int32_t n = std::max(0, inner_->Read(out, want));
+      innerPos_ = innerPos_ >= 0 && n == want ? innerPos_ + n : -1;
+      state_ = n > 0 ? kReading : kIdle;
+      out += n;
+      result += n;
+      count -= n;
+      if (n < want) break;
+      continue;
+    }
     if (bufPos_ == bufEnd_ && !FillBuffer()) break;
     const int32_t n = std::min<int32_t>(count, static_cast<int32_t>(bufEnd_ - bufPos_));
     std::memcpy(out, bufPos_, static_cast<size_t>(n));
@@ -199,6 +225,22 @@ int32_t TBufferStream::Write(const void* buffer, int32_t count) {
   int32_t result = 0;
   int32_t ownInBuffer = 0;  // bytes of this call in the buffer, not yet flushed
   while (count > 0) {
+    if (bufPos_ == buffer_.get() && count >= bufSize_) {
+      // Nothing waiting and at least a block given: the whole blocks go to the inner
+      // stream in one request, as a run of full-buffer flushes would write them.
+      const int32_t want = count - count % bufSize_;
+      const int32_t done = inner_->Write(in, want);
+      innerPos_ = innerPos_ >= 0 && done == want ? innerPos_ + done : -1;
+      AfterFlushBuffer();
+      if (done != want) {
+        writeFailed_ = true;
+        break;  // as with a failed flush, the bytes of this request count as not written
+      }
+      in += want;
+      result += want;
+      count -= want;
+      continue;
+    }
     const int32_t n = std::min<int32_t>(count, static_cast<int32_t>(bufEnd_ - bufPos_));
     std::memcpy(bufPos_, in, static_cast<size_t>(n));
     bufPos_ += n;

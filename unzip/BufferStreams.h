@@ -37,9 +37,13 @@ class TStream : public TObject {
 };
 
 // A stream over an open platform file handle, which it does not close.
+// The stream remembers the handle's file pointer, so that asking for the position costs
+// no system call: the pointer must be moved only through the stream.
 class THandleStream : public TStream {
  public:
-  explicit THandleStream(platform::Handle handle) : handle_(handle) {}
+  // position: where the handle's file pointer stands, when the caller knows it.
+  explicit THandleStream(platform::Handle handle, int64_t position = -1)
+      : handle_(handle), position_(position) {}
   const char* ClassName() const override { return "THandleStream"; }
   platform::Handle Handle() const { return handle_; }
   int32_t Read(void* buffer, int32_t count) override;
@@ -51,6 +55,9 @@ class THandleStream : public TStream {
 
  protected:
   platform::Handle handle_;
+
+ private:
+  int64_t position_ = -1;  // the file pointer; -1 when not known
 };
 
 // Open modes: low two bits the access, bits 4-6 the sharing, 0xFFFF create.

@@ -93,18 +93,29 @@ TEST(BufferStreams, WriteAfterReadGoesToTheLogicalPosition) {
   EXPECT_EQ(inner.data, "012XY56789");
 }
 
-TEST(BufferStreams, LongWritesPassThroughTheBufferInBlocks) {
-  MemoryStream inner;
+TEST(BufferStreams, LongTransfersGoStraightThroughInWholeBlocks) {
   std::string big;
   for (int i = 0; i < 1000; ++i) big += static_cast<char>(i * 7);
+  MemoryStream inner;
   {
     TBufferStream s(&inner, 64);
-    int flushes = 0;
-    s.OnFlushBuffer = [&](TObject*) { ++flushes; };
+    EXPECT_EQ(s.Write("head", 4), 4);  // buffered: the next write first fills the block
     EXPECT_EQ(s.Write(big.data(), 1000), 1000);
-    EXPECT_EQ(flushes, 1000 / 64);
+    EXPECT_EQ(inner.data.size(), 64u + 896u) << "whole blocks written, the rest buffered";
+    EXPECT_EQ(s.Position(), 1004);
   }
-  EXPECT_EQ(inner.data, big);
+  EXPECT_EQ(inner.data, "head" + big);
+
+  MemoryStream source(inner.data);
+  TBufferStream r(&source, 64);
+  std::string back(1004, '\0');
+  ASSERT_EQ(r.Read(back.data(), 3), 3);  // one block read ahead
+  ASSERT_EQ(r.Read(back.data() + 3, 1001), 1001);
+  EXPECT_EQ(back, inner.data);
+  EXPECT_EQ(source.reads, 3) << "the read-ahead block, 896 bytes at once, the last 44";
+  EXPECT_EQ(r.Position(), 1004);
+  char more;
+  EXPECT_EQ(r.Read(&more, 1), 0);
 }
 
 TEST(BufferStreams, AFailedFlushShowsAsAShortWriteAndFailsASeek) {
