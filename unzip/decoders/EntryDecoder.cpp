@@ -1,6 +1,8 @@
 // The shared input and output sides, the traditional decryption, Stored and Deflated.
 #include "unzip/decoders/EntryDecoder.h"
 
+#include "unzip/decoders/Crc32.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -139,15 +141,8 @@ void TEntryDecoder::FlushWindow(int32_t n) {
 }
 
 void TEntryDecoder::UpdateCrc(const uint8_t* buffer, int64_t n) {
-  // zlib's crc32 works on the complemented value; the running CRC is kept raw.
-  uLong crc = ~RunningCrc & 0xFFFFFFFFu;
-  while (n > 0) {
-    const auto piece = static_cast<uInt>(std::min<int64_t>(n, 1 << 30));
-    crc = crc32(crc, buffer, piece);
-    buffer += piece;
-    n -= piece;
-  }
-  RunningCrc = ~static_cast<uint32_t>(crc);
+  // Crc32 works on the complemented value, as zlib's does; the running CRC is kept raw.
+  RunningCrc = ~Crc32(~RunningCrc, buffer, static_cast<size_t>(n));
 }
 
 // ---- Traditional PKWARE decryption --------------------------------------------------

@@ -6,6 +6,7 @@
 #include <typeinfo>
 
 #include "tests/unzip/decoders/decoder_fixture.h"
+#include "unzip/decoders/Crc32.h"
 
 namespace decoder_test {
 namespace {
@@ -76,6 +77,24 @@ TEST(DecoderCrc, IsTheStandardCrc32OverAnySplit) {
   decoder.UpdateCrc(reinterpret_cast<const uint8_t*>(data.data()), 12345);
   decoder.UpdateCrc(reinterpret_cast<const uint8_t*>(data.data()) + 12345, 100000 - 12345);
   EXPECT_EQ(~decoder.RunningCrc, ReferenceCrc(data));
+}
+
+TEST(DecoderCrc, FoldingAgreesWithTheTableAtEveryLengthAndAlignment) {
+  // Lengths around the folding thresholds (16, 64, 256) and block sizes, at odd offsets,
+  // continuing from several CRCs.
+  const std::string data = Pattern(70000, 2);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
+  for (size_t n : {0, 1, 15, 16, 63, 64, 65, 255, 256, 257, 271, 319, 320, 1000, 4096, 32767,
+                   32768, 32769, 69990}) {
+    for (size_t offset : {0, 1, 7, 9}) {
+      for (uint32_t start : {0u, 0xCBF43926u, 0xFFFFFFFFu}) {
+        const uint32_t expected = static_cast<uint32_t>(
+            crc32(start, bytes + offset, static_cast<uInt>(n)));
+        EXPECT_EQ(unzip::Crc32(start, bytes + offset, n), expected)
+            << "length " << n << ", offset " << offset << ", from " << start;
+      }
+    }
+  }
 }
 
 TEST(DecodeStored, CopiesInWholeBlocksAndCountsEveryByte) {
