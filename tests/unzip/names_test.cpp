@@ -249,13 +249,25 @@ TEST(StoredNames, ExtractedFilesCarryTheirRealNames) {
   wrongField.centralExtra = UnicodePath("other", "lost.txt");
   zip_writer::Entry unshowable{"a" + kGrinningFace + ".txt", "4"};
   unshowable.flags = 0x0800;
+  // GBK names whose last character ends in byte 0x5C: a file named 说明淺 in docs\, and
+  // a file in a folder named 淺.
+  const std::string kQian = "\x9C\x5C";
+  zip_writer::Entry trailFile{"docs/" + kShuoMingQian, "5"};
+  zip_writer::Entry trailFolder{kQian + "/inner.txt", "6"};
   const std::string archive = temp / "writer.zip";
   ASSERT_TRUE(testing_support::WriteFileBytes(
-      archive, zip_writer::Build({flagged, field, wrongField, unshowable})));
+      archive, zip_writer::Build(
+                   {flagged, field, wrongField, unshowable, trailFile, trailFolder})));
   const std::string dest = temp / "writer";
   ASSERT_TRUE(ExtractArchive(archive.c_str(), dest.c_str(), true));
-  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"kept.txt", kShengJi, kShuoMingQian}));
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"docs", "kept.txt", kQian, kShengJi,
+                                                     kShuoMingQian}));
   EXPECT_EQ(Listing(dest + "\\" + kShengJi), std::vector<std::string>{"flag.txt"});
+  bool ok = false;
+  EXPECT_EQ(testing_support::ReadFileBytes(dest + "\\docs\\" + kShuoMingQian, &ok), "5");
+  EXPECT_TRUE(ok) << "a file, not a folder";
+  EXPECT_EQ(testing_support::ReadFileBytes(dest + "\\" + kQian + "\\inner.txt", &ok), "6");
+  EXPECT_TRUE(ok);
 #ifndef _WIN32
   // Past the system-call boundary the names are UTF-8.
   const std::optional<std::string> native = platform::posix::ToNativePath(dest);
@@ -263,5 +275,6 @@ TEST(StoredNames, ExtractedFilesCarryTheirRealNames) {
   struct stat st;
   EXPECT_EQ(stat((*native + "/" + kShengJiUtf8 + "/flag.txt").c_str(), &st), 0);
   EXPECT_EQ(stat((*native + "/" + kShuoMingQianUtf8).c_str(), &st), 0);
+  EXPECT_EQ(stat((*native + "/\xE6\xB7\xBA/inner.txt").c_str(), &st), 0);  // 淺/inner.txt
 #endif
 }
