@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/unzip/expect_text.h"
 #include "unzip/BufferStreams.h"
 
 namespace unzip_test {
@@ -45,16 +46,5 @@ class MemoryStream : public unzip::TStream {
   int reads = 0;
   int32_t acceptLimit = INT32_MAX;
 };
-
-// Runs statement and checks that it raises E with exactly this message.
-#define EXPECT_THROW_TEXT(statement, E, text)                          \
-  do {                                                                 \
-    try {                                                              \
-      statement;                                                       \
-      ADD_FAILURE() << "no exception from " #statement;                \
-    } catch (const E& caught) {                                        \
-      EXPECT_EQ(std::string(caught.what()), std::string(text));        \
-    }                                                                  \
-  } while (0)
 
 }  // namespace unzip_test

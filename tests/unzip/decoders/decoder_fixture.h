@@ -103,16 +103,6 @@ class FakeHost : public unzip::TDecoderHost {
   }
 };
 
-// Runs statement and checks that it raises E with exactly this message.
-#define EXPECT_RAISES_TEXT(statement, E, text)                  \
-  do {                                                          \
-    try {                                                       \
-      statement;                                                \
-      ADD_FAILURE() << "no exception from " #statement;         \
-    } catch (const E& caught) {                                 \
-      EXPECT_EQ(std::string(caught.what()), std::string(text)); \
-    }                                                           \
-  } while (0)
 
 // Resets the decoder for the host's entry and runs the decoder of its method, as the
 // extraction driver does. Returns the finished CRC (complemented).

@@ -6,6 +6,7 @@
 #include <typeinfo>
 
 #include "tests/unzip/decoders/decoder_fixture.h"
+#include "tests/unzip/expect_text.h"
 #include "unzip/decoders/Crc32.h"
 
 namespace decoder_test {
@@ -357,7 +358,7 @@ TEST(Decryption, HeaderShorterThanTwelveBytes) {
   // The entry claims a header but the archive ends inside it.
   SetEntry(host, 8, std::string(100, 'x'), 100);
   host.volumes[0].resize(5 + 7);
-  EXPECT_RAISES_TEXT(decoder.DecryptHeader("pw"), unzip::EFatalUnzipError,
+  EXPECT_THROW_TEXT(decoder.DecryptHeader("pw"), unzip::EFatalUnzipError,
                     "Premature end of file reached");
 }
 

@@ -139,6 +139,14 @@ TEST(DecodeShrunk, ControlCodesAndDamage) {
   }
 }
 
+// What a match copies: length bytes from distance back, zeros before the output's start.
+void AppendMatch(std::string& output, uint32_t distance, uint32_t length) {
+  for (uint32_t k = 0; k < length; ++k) {
+    const size_t at = output.size();
+    output.push_back(at >= distance ? output[at - distance] : '\0');
+  }
+}
+
 // ---- Reduce ------------------------------------------------------------------------
 
 // Writes the follower sets and the byte values of a Reduce stream, and keeps the output
@@ -169,10 +177,7 @@ class ReduceWriter {
     Value(static_cast<uint8_t>(first));
     if (n >= lengthMask) Value(static_cast<uint8_t>(n - lengthMask));
     Value(static_cast<uint8_t>((distance - 1) & 0xFF));
-    for (uint32_t k = 0; k < length; ++k) {
-      const size_t at = expected.size();
-      expected.push_back(at >= distance ? expected[at - distance] : '\0');
-    }
+    AppendMatch(expected, distance, length);
   }
   const std::string& bytes() const { return bits_.bytes(); }
   std::string expected;
@@ -263,10 +268,7 @@ class ImplodeWriter {
     const uint32_t n = length - minMatch_;
     Symbol(std::min(n, 63u), 6);
     if (n >= 63) bits_.PutByte(static_cast<uint8_t>(n - 63));
-    for (uint32_t k = 0; k < length; ++k) {
-      const size_t at = expected.size();
-      expected.push_back(at >= distance ? expected[at - distance] : '\0');
-    }
+    AppendMatch(expected, distance, length);
   }
   const std::string& bytes() const { return bits_.bytes(); }
   std::string expected;
