@@ -124,18 +124,12 @@ void THeadlessHost::Click(int x, int y) {
 }
 void THeadlessHost::MouseLeaveWindow() { Push(Mouse(kCmMouseLeave, 0, 0, 0)); }
 
-void THeadlessHost::KeyDown(int key, TShiftState shift) {
+void THeadlessHost::KeyDown(int key, TShiftState shift) { PushKey(kWmKeyDown, key, shift); }
+void THeadlessHost::KeyUp(int key, TShiftState shift) { PushKey(kWmKeyUp, key, shift); }
+void THeadlessHost::PushKey(uint32_t msg, int key, TShiftState shift) {
   THostEvent e;
   e.kind = THostEvent::kKey;
-  e.msg = kWmKeyDown;
-  e.key = key;
-  e.shift = shift;
-  Push(e);
-}
-void THeadlessHost::KeyUp(int key, TShiftState shift) {
-  THostEvent e;
-  e.kind = THostEvent::kKey;
-  e.msg = kWmKeyUp;
+  e.msg = msg;
   e.key = key;
   e.shift = shift;
   Push(e);

@@ -96,6 +96,7 @@ class THeadlessHost : public THostSystem {
     THostEvent event;
   };
   void Push(THostEvent e) { input_.push_back({e}); }
+  void PushKey(uint32_t msg, int key, TShiftState shift);
   void Deliver(THostEvent e);
   void RunMoveLoop(THeadlessWindow* w);
   TSize screen_;

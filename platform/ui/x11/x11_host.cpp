@@ -23,6 +23,18 @@ namespace {
 
 class TX11Host;
 
+// The window manager is told the window's place and that its size is fixed.
+void SetFixedSizeHints(Display* d, Window window, const TRect& screen) {
+  XSizeHints* hints = XAllocSizeHints();
+  hints->flags = PPosition | USPosition | PMinSize | PMaxSize;
+  hints->x = screen.Left;
+  hints->y = screen.Top;
+  hints->min_width = hints->max_width = screen.Width();
+  hints->min_height = hints->max_height = screen.Height();
+  XSetWMNormalHints(d, window, hints);
+  XFree(hints);
+}
+
 class TX11Window : public THostWindow {
  public:
   TX11Window(TX11Host* host, TCustomForm* form, const TRect& screen);
@@ -281,14 +293,7 @@ TX11Window::TX11Window(TX11Host* host, TCustomForm* form, const TRect& screen)
   window_ = XCreateWindow(d, host_->root_, screen.Left, screen.Top, std::max(screen.Width(), 1),
                           std::max(screen.Height(), 1), 0, CopyFromParent, InputOutput,
                           CopyFromParent, CWBackPixel | CWEventMask, &attrs);
-  XSizeHints* hints = XAllocSizeHints();
-  hints->flags = PPosition | USPosition | PMinSize | PMaxSize;
-  hints->x = screen.Left;
-  hints->y = screen.Top;
-  hints->min_width = hints->max_width = screen.Width();
-  hints->min_height = hints->max_height = screen.Height();
-  XSetWMNormalHints(d, window_, hints);
-  XFree(hints);
+  SetFixedSizeHints(d, window_, screen);
   XSetWMProtocols(d, window_, &host_->wmDelete_, 1);
   if (form->BorderStyle == bsNone) {
     // flags: decorations; decorations: none
@@ -318,14 +323,7 @@ TX11Window::~TX11Window() {
 
 void TX11Window::SetBounds(const TRect& screen) {
   bounds_ = screen;
-  XSizeHints* hints = XAllocSizeHints();
-  hints->flags = PPosition | USPosition | PMinSize | PMaxSize;
-  hints->x = screen.Left;
-  hints->y = screen.Top;
-  hints->min_width = hints->max_width = screen.Width();
-  hints->min_height = hints->max_height = screen.Height();
-  XSetWMNormalHints(host_->display_, window_, hints);
-  XFree(hints);
+  SetFixedSizeHints(host_->display_, window_, screen);
   XMoveResizeWindow(host_->display_, window_, screen.Left, screen.Top, std::max(screen.Width(), 1),
                     std::max(screen.Height(), 1));
 }
