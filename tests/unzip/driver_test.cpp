@@ -37,37 +37,6 @@ constexpr uint32_t kNew = Dos(2020, 7, 8, 9, 10, 12);
 const std::string kNote = "\xCB\xB5\xC3\xF7\x9C\x5C";
 const std::string kFolder = "\xC4\xBF\xC2\xBC";
 
-// The traditional PKWARE cipher, encrypting side.
-class TCipher {
- public:
-  explicit TCipher(const std::string& password) {
-    for (const char c : password) Update(static_cast<uint8_t>(c));
-  }
-  std::string Encrypt(const std::string& plain) {
-    std::string out;
-    for (const char c : plain) {
-      const auto p = static_cast<uint8_t>(c);
-      const uint32_t t = (k2_ | 2) & 0xFFFF;
-      out += static_cast<char>(p ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8));
-      Update(p);
-    }
-    return out;
-  }
-
- private:
-  static uint32_t Crc(uint32_t crc, uint8_t b) {
-    crc ^= b;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-    return crc;
-  }
-  void Update(uint8_t b) {
-    k0_ = Crc(k0_, b);
-    k1_ = (k1_ + (k0_ & 0xFF)) * 134775813u + 1;
-    k2_ = Crc(k2_, static_cast<uint8_t>(k1_ >> 24));
-  }
-  uint32_t k0_ = 0x12345678, k1_ = 0x23456789, k2_ = 0x34567890;
-};
-
 // An encrypted entry: a 12-byte header whose last byte is the check byte (the CRC's high
 // byte, or the time's high byte with a data descriptor), then the encrypted data.
 Entry Encrypted(const std::string& name, const std::string& data, const std::string& password,
@@ -78,7 +47,7 @@ Entry Encrypted(const std::string& name, const std::string& data, const std::str
                                    : static_cast<uint8_t>(zip_writer::Crc32(data) >> 24);
   std::string header = "\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB";
   header += static_cast<char>(check);
-  TCipher cipher(password);
+  zip_writer::Encryptor cipher(password);
   e.rawData = cipher.Encrypt(header + (method == 8 ? zip_writer::Deflate(data) : data));
   return e;
 }

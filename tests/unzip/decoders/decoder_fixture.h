@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/unzip/zip_writer.h"
 #include "unzip/decoders/EntryDecoder.h"
 
 namespace decoder_test {
@@ -201,38 +202,6 @@ inline void SelectEntry(FakeHost& host, const std::string& zip, const ArchiveEnt
   host.method = e.method;
   host.output.clear();
 }
-
-// ---- The traditional PKWARE encryption, written from the published key schedule ----
-
-class Encryptor {
- public:
-  explicit Encryptor(const std::string& password) {
-    for (const char c : password) Update(static_cast<uint8_t>(c));
-  }
-  std::string Encrypt(const std::string& plain) {
-    std::string out = plain;
-    for (char& c : out) {
-      const uint32_t t = (key2_ | 2) & 0xFFFF;
-      const auto p = static_cast<uint8_t>(c);
-      c = static_cast<char>(p ^ static_cast<uint8_t>((t * (t ^ 1)) >> 8));
-      Update(p);
-    }
-    return out;
-  }
-
- private:
-  static uint32_t Crc(uint32_t crc, uint8_t b) {
-    crc ^= b;
-    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
-    return crc;
-  }
-  void Update(uint8_t b) {
-    key0_ = Crc(key0_, b);
-    key1_ = (key1_ + (key0_ & 0xFF)) * 134775813u + 1;
-    key2_ = Crc(key2_, static_cast<uint8_t>(key1_ >> 24));
-  }
-  uint32_t key0_ = 0x12345678, key1_ = 0x23456789, key2_ = 0x34567890;
-};
 
 // ---- Bits, least significant first, as Shrink, Reduce and Implode read them ----
 

@@ -301,7 +301,7 @@ TEST(Decryption, KeyStreamRunsOnAcrossBlocks) {
   for (const std::string password : {"pass word", ""}) {
     for (const uint16_t method : {0, 8}) {
       SCOPED_TRACE(std::to_string(method) + " '" + password + "'");
-      Encryptor encryptor(password);
+      zip_writer::Encryptor encryptor(password);
       const std::string header = encryptor.Encrypt(std::string(11, 'h') + "\xA7");
       const std::string body = encryptor.Encrypt(method == 0 ? data : RawDeflate(data));
       FakeHost host;
@@ -334,7 +334,7 @@ TEST(Decryption, HostHandlerDecryptsCompressedData) {
   EXPECT_EQ(Decode(decoder, host), ReferenceCrc(data));
   EXPECT_EQ(handled, static_cast<int64_t>(scrambled.size()));
 
-  Encryptor encryptor("pw");
+  zip_writer::Encryptor encryptor("pw");
   const std::string stored = encryptor.Encrypt(std::string(12, '\0') + data);
   SetEntry(host, 0, stored, static_cast<int64_t>(data.size()));
   host.output.clear();

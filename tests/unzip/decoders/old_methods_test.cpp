@@ -147,6 +147,23 @@ void AppendMatch(std::string& output, uint32_t distance, uint32_t length) {
   }
 }
 
+// Decodes a hand-made stream with bytes an earlier entry left in the window, which must
+// not show through, and checks the output and its CRC; returns the output.
+std::string DecodeOverStaleWindow(const std::string& stream, uint16_t method, uint16_t flags,
+                                  const std::string& expected) {
+  FakeHost host;
+  host.volumes = {stream};
+  host.method = method;
+  host.flags = flags;
+  host.compressedSize = static_cast<int64_t>(stream.size());
+  host.uncompressedSize = static_cast<int64_t>(expected.size());
+  TEntryDecoder decoder(host);
+  std::memset(decoder.WindowArea(), 0xA5, TEntryDecoder::kWindowAreaSize);
+  EXPECT_EQ(Decode(decoder, host), ReferenceCrc(expected));
+  EXPECT_TRUE(host.output == expected);
+  return host.output;
+}
+
 // ---- Reduce ------------------------------------------------------------------------
 
 // Writes the follower sets and the byte values of a Reduce stream, and keeps the output
@@ -224,17 +241,9 @@ TEST(DecodeReduced, EveryFactorDecodesLengthsDistancesAndEscapes) {
     w.Match((16u >> (4 - factor)) * 256 - 1, 4);  // the largest distance minus one
     w.Literal(144);
     w.Literal('e');
-    FakeHost host;
-    host.volumes = {w.bytes()};
-    host.method = static_cast<uint16_t>(factor + 1);
-    host.compressedSize = static_cast<int64_t>(w.bytes().size());
-    host.uncompressedSize = static_cast<int64_t>(w.expected.size());
-    TEntryDecoder decoder(host);
-    // What an earlier entry left in the window must not show through.
-    std::memset(decoder.WindowArea(), 0xA5, TEntryDecoder::kWindowAreaSize);
-    EXPECT_EQ(Decode(decoder, host), ReferenceCrc(w.expected));
-    EXPECT_TRUE(host.output == w.expected);
-    EXPECT_EQ(host.output.substr(0, 10), std::string(6, '\0') + "ACAZ");
+    const std::string output =
+        DecodeOverStaleWindow(w.bytes(), static_cast<uint16_t>(factor + 1), 0, w.expected);
+    EXPECT_EQ(output.substr(0, 10), std::string(6, '\0') + "ACAZ");
   }
 }
 
@@ -303,18 +312,8 @@ TEST(DecodeImploded, BothDictionariesWithTwoAndThreeTrees) {
     w.Literal(0xFF);
     w.Match(big ? 8000 : 4000, 30);  // a high distance code, again before the start
     w.Literals("end");
-    FakeHost host;
-    host.volumes = {w.bytes()};
-    host.method = 6;
-    host.flags = flags;
-    host.compressedSize = static_cast<int64_t>(w.bytes().size());
-    host.uncompressedSize = static_cast<int64_t>(w.expected.size());
-    TEntryDecoder decoder(host);
-    // What an earlier entry left in the window must not show through.
-    std::memset(decoder.WindowArea(), 0xA5, TEntryDecoder::kWindowAreaSize);
-    EXPECT_EQ(Decode(decoder, host), ReferenceCrc(w.expected));
-    EXPECT_TRUE(host.output == w.expected);
-    EXPECT_EQ(host.output.substr(0, 6), std::string(5, '\0') + "H");
+    const std::string output = DecodeOverStaleWindow(w.bytes(), 6, flags, w.expected);
+    EXPECT_EQ(output.substr(0, 6), std::string(5, '\0') + "H");
   }
 }
 
