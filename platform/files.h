@@ -101,6 +101,12 @@ bool CopyFileA(const std::string& existingFileName, const std::string& newFileNa
                bool failIfExists);
 // Renames a file or folder; fails when the target exists.
 bool MoveFileA(const std::string& existingFileName, const std::string& newFileName);
+// MoveFileA with flags: kMoveFileReplaceExisting replaces an existing file in one step.
+// The replace fails (nothing changes) when the target is a folder, is read-only, or is
+// held by an opener that did not share delete access.
+inline constexpr uint32_t kMoveFileReplaceExisting = 0x1;
+bool MoveFileExA(const std::string& existingFileName, const std::string& newFileName,
+                 uint32_t flags);
 // Creates one folder level; fails with kErrorAlreadyExists or kErrorPathNotFound.
 bool CreateDirectoryA(const std::string& path);
 bool RemoveDirectoryA(const std::string& path);

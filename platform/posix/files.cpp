@@ -515,6 +515,46 @@ bool MoveFileA(const std::string& existingFileName, const std::string& newFileNa
   return true;
 }
 
+bool MoveFileExA(const std::string& existingFileName, const std::string& newFileName,
+                 uint32_t flags) {
+  if (!(flags & kMoveFileReplaceExisting)) return MoveFileA(existingFileName, newFileName);
+  std::optional<std::string> from = Native(existingFileName);
+  std::optional<std::string> to = Native(newFileName);
+  if (!from || !to) return false;
+  struct stat st;
+  if (lstat(from->c_str(), &st) != 0) {
+    SetErrorFor(errno, *from);
+    return false;
+  }
+  if (S_ISREG(st.st_mode) && DeleteDenied(*from)) {
+    SetLastError(kErrorSharingViolation);
+    return false;
+  }
+  // The file it replaces must be one Windows would let go: not a folder, not read-only,
+  // not held by an opener that denies deletion.
+  struct stat target;
+  if (lstat(to->c_str(), &target) == 0) {
+    if (S_ISDIR(target.st_mode) || (S_ISREG(target.st_mode) && IsReadOnly(target))) {
+      SetLastError(kErrorAccessDenied);
+      return false;
+    }
+    if (DeleteDenied(*to)) {
+      SetLastError(kErrorSharingViolation);
+      return false;
+    }
+    // Permission bits Windows has no attribute for (execute, group, other) stay as the
+    // replaced file had them.
+    if (S_ISREG(target.st_mode) && S_ISREG(st.st_mode) &&
+        (st.st_mode & 07777) != (target.st_mode & 07777))
+      chmod(from->c_str(), target.st_mode & 07777);
+  }
+  if (rename(from->c_str(), to->c_str()) != 0) {
+    SetErrorFor(errno, *to);
+    return false;
+  }
+  return true;
+}
+
 bool CreateDirectoryA(const std::string& path) {
   std::optional<std::string> native = Native(path);
   if (!native) return false;

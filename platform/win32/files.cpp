@@ -59,8 +59,17 @@ bool GetFileDosDateTime(Handle file, uint32_t* dosDateTime) {
   FILETIME written, local;
   WORD date = 0, time = 0;
   if (!::GetFileTime(H(file), nullptr, nullptr, &written) ||
-      !::FileTimeToLocalFileTime(&written, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
+      !::FileTimeToLocalFileTime(&written, &local))
     return false;
+  if (!::FileTimeToDosDateTime(&local, &date, &time)) {
+    // A date the DOS format cannot hold: before 1980 reads as the earliest DOS date, as
+    // the POSIX backend clamps it; a file so dated still exists.
+    static constexpr ULONGLONG k1980 = 119600064000000000ULL;  // 1980-01-01 in FILETIME units
+    const ULONGLONG at = (static_cast<ULONGLONG>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
+    if (at >= k1980) return false;
+    date = (1 << 5) | 1;
+    time = 0;
+  }
   *dosDateTime = (static_cast<uint32_t>(date) << 16) | time;
   return true;
 }
@@ -103,6 +112,12 @@ bool CopyFileA(const std::string& existingFileName, const std::string& newFileNa
 
 bool MoveFileA(const std::string& existingFileName, const std::string& newFileName) {
   return ::MoveFileA(existingFileName.c_str(), newFileName.c_str()) != 0;
+}
+
+bool MoveFileExA(const std::string& existingFileName, const std::string& newFileName,
+                 uint32_t flags) {
+  const DWORD native = (flags & kMoveFileReplaceExisting) ? MOVEFILE_REPLACE_EXISTING : 0;
+  return ::MoveFileExA(existingFileName.c_str(), newFileName.c_str(), native) != 0;
 }
 
 bool CreateDirectoryA(const std::string& path) {

@@ -216,6 +216,46 @@ TEST(PlatformFiles, DeleteAndRenameRespectHoldersThatDoNotShareDelete) {
   EXPECT_EQ(ReadFileBytes(dir / "moved.db"), "db");
 }
 
+// A replacing rename takes the target's place in one step, or changes nothing.
+TEST(PlatformFiles, ReplacingRenameRefusesWhatWindowsKeeps) {
+  TempDir dir;
+  const std::string work = dir / "work.tmp", target = dir / "target.dll";
+  const auto fresh = [&] {
+    ASSERT_TRUE(WriteFileBytes(work, "new"));
+    ASSERT_TRUE(WriteFileBytes(target, "old"));
+  };
+  fresh();
+  EXPECT_FALSE(MoveFileExA(work, target, 0)) << "without the flag, never over a file";
+  EXPECT_TRUE(MoveFileExA(work, target, kMoveFileReplaceExisting));
+  EXPECT_EQ(ReadFileBytes(target), "new");
+  EXPECT_FALSE(FileExists(work));
+
+  // A holder that shares reading and writing but not deletion keeps the file.
+  fresh();
+  Handle holder = CreateFileA(target, kGenericRead, kShareRead | kShareWrite, kOpenExisting);
+  ASSERT_NE(holder, kInvalidHandle);
+  EXPECT_FALSE(MoveFileExA(work, target, kMoveFileReplaceExisting));
+  CloseHandle(holder);
+  EXPECT_EQ(ReadFileBytes(target), "old");
+  EXPECT_TRUE(FileExists(work));
+
+  // Nor does a folder give way.
+  ASSERT_TRUE(CreateDirectoryA(dir / "folder"));
+  EXPECT_FALSE(MoveFileExA(work, dir / "folder", kMoveFileReplaceExisting));
+  EXPECT_TRUE(DirectoryExists(dir / "folder"));
+
+  // A read-only target stays (Wine running as root lets it go, as the host would).
+  ASSERT_TRUE(SetFileAttributesA(target, kAttrReadOnly));
+  const Handle probe = CreateFileA(target, kGenericWrite, kShareRead | kShareWrite, kOpenExisting);
+  if (probe != kInvalidHandle) {
+    CloseHandle(probe);
+  } else {
+    EXPECT_FALSE(MoveFileExA(work, target, kMoveFileReplaceExisting));
+    EXPECT_EQ(ReadFileBytes(target), "old");
+  }
+  SetFileAttributesA(target, kAttrNormal);
+}
+
 TEST(PlatformFiles, CopyHonoursFailIfExists) {
   TempDir dir;
   const std::string from = dir / "a.db", to = dir / "b.db";
