@@ -321,7 +321,9 @@ void CreateDirPath(const std::string& path) {
   std::string folder = path;
   if (EndsWithBackslash(folder)) folder.pop_back();
   if (folder.size() < 3 || DirExistsByChDir(folder)) return;
-  const size_t at = LastDelimiter("\\:", folder);
+  // The parent ends at the last separator before the final character, so that it is
+  // always shorter ("ab:" or "ab\\" would otherwise be their own parents).
+  const size_t at = LastDelimiter("\\:", folder.substr(0, folder.size() - 1));
   if (at != std::string::npos) CreateDirPath(folder.substr(0, at + 1));
   platform::CreateDirectoryA(folder);
 }

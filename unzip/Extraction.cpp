@@ -195,6 +195,7 @@ int32_t TZipExtractor::ExtractSelected(TStream* /*Archive*/) {
   const bool keepOpen = KeepZipOpen;
   KeepZipOpen = true;
   FExtractedCount = 0;
+  FFailedCount = 0;
   FSkipRetry = false;
   bool sortSwitched = false;
   const TZipSortMode savedSort = SortMode;
@@ -277,6 +278,8 @@ int32_t TZipExtractor::ExtractSelected(TStream* /*Archive*/) {
 // ---- One entry -------------------------------------------------------------------------------
 
 void TZipExtractor::GiveUp(TSkipReason Reason, const std::string& Name, int32_t Index) {
+  // Leaving a file the overwrite rule keeps is a choice; every other reason is a fault.
+  if (Reason != srNoOverwrite) ++FFailedCount;
   if (OnSkippingFile) OnSkippingFile(this, Reason, Name, Index, FSkipRetry);
   SkipEntry();
 }
@@ -288,26 +291,27 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   const bool isFolder = w.FileName().empty();
 
   // A stored name the code page cannot show would create something under a made-up name.
-  if (w.NameNotRepresentable) {
+  // A verification creates nothing: there only the data counts.
+  if (w.NameNotRepresentable && !TestOnly) {
     GiveUp(srCreateError, w.Directory() + w.FileName(), Index);
     return;
   }
 
-  uint8_t local[30] = {};
-  int64_t dataStart = 0;
+  TDataPosition data;
   if (!isFolder) {
     if (FEndCentral->ThisDisk32() > 0 && w.DiskNumberStart32() != FCurrentDisk)
       OpenDisk(static_cast<int64_t>(w.DiskNumberStart32()) + 1);
-    const auto offset = static_cast<int64_t>(w.LocalHeaderOffset64());
-    FArchiveStream->Seek(offset, soFromBeginning);
+    uint8_t local[30] = {};
+    FArchiveStream->Seek(static_cast<int64_t>(w.LocalHeaderOffset64()), soFromBeginning);
     FArchiveStream->Read(local, 30);
-    const int64_t skip = Le16(local + 26) + Le16(local + 28);
-    FArchiveStream->Seek(skip, soFromCurrent);
-    dataStart = offset + 30 + skip;
+    FArchiveStream->Seek(Le16(local + 26) + Le16(local + 28), soFromCurrent);
+    data = DataPosition();
   }
 
   bool escapes = false;
   const std::string folder = BuildEntryPath(&escapes);
+  // A ":" past a drive names a stream of a file on Windows, or is refused there.
+  if (HasStreamColon(w)) escapes = true;
 
   if (isFolder) {
     if (escapes) {
@@ -316,6 +320,10 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
     }
     if (!TestOnly) {
       if (RecreateDirs && !platform::DirectoryExists(folder)) CreateDirPath(folder);
+      if (!platform::DirectoryExists(folder)) {
+        GiveUp(srCreateError, folder, Index);
+        return;
+      }
       if (RetainAttributes) platform::SetFileAttributesA(folder, w.ExternalAttributes);
     }
     ++FExtractedCount;
@@ -339,9 +347,12 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
     if (!platform::DirectoryExists(outputFolder)) CreateDirPath(outputFolder);
   }
 
-  if (w.IsEncrypted() && !PasswordCheck(Index)) {
-    GiveUp(srBadPassword, w.Directory() + w.FileName(), Index);
-    return;
+  if (w.IsEncrypted()) {
+    if (!PasswordCheck(Index)) {
+      GiveUp(srBadPassword, w.Directory() + w.FileName(), Index);
+      return;
+    }
+    data = DataPosition();  // after the encryption header, on whichever volume it ended
   }
 
   uint32_t existingDate = 0;
@@ -351,42 +362,38 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
     return;
   }
 
-  if (!CreateOutputFile(outputName)) {
+  if (!IsKnownMethod(w.CompressionMethod)) {
+    HandleMessage(197, "Unknown Compression Method", "Zip Error", platform::kMbOk);
+    ++FFailedCount;
+    SkipEntry();
+    return;
+  }
+
+  // The entry is decoded into a file of its own beside the target, which replaces the
+  // target only once its data has been verified: an entry that fails leaves an existing
+  // file as it was. A target that cannot be replaced is found before any work is done.
+  if (!TestOnly && !CanReplace(outputName)) {
+    GiveUp(srCreateError, outputName, Index);
+    return;
+  }
+  const std::string workName = TestOnly ? std::string() : WorkFileFor(outputName);
+  if (!CreateOutputFile(workName)) {
     GiveUp(srCreateError, outputName, Index);
     return;
   }
   std::unique_ptr<TStream> output(FOutput);
+  const auto dropOutput = [&] {
+    output.reset();
+    FOutput = nullptr;
+  };
 
-  // Decode.
   FEntryWritten = 0;
   bool success = false;
   try {
     FDecoder->Reset();
-    FArchiveStream->Seek(dataStart + (w.IsEncrypted() ? 12 : 0), soFromBeginning);
+    SeekData(data);
     try {
-      switch (w.CompressionMethod) {
-        case 0:
-          FDecoder->DecodeStored();
-          break;
-        case 1:
-          FDecoder->DecodeShrunk();
-          break;
-        case 2:
-        case 3:
-        case 4:
-        case 5:
-          FDecoder->DecodeReduced(w.CompressionMethod - 1);
-          break;
-        case 6:
-          FDecoder->DecodeImploded();
-          break;
-        case 8:
-          FDecoder->DecodeDeflated();
-          break;
-        default:
-          HandleMessage(197, "Unknown Compression Method", "Zip Error", platform::kMbOk);
-          break;
-      }
+      Decode(w.CompressionMethod);
       success = true;
     } catch (const EBiggerThanUncompressed&) {
       success = false;
@@ -399,21 +406,27 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
       platform::SetFileDosDateTime(file->Handle(), SanitizeDosDateTime(w.FileDateTime));
     }
   } catch (...) {
-    output.reset();
-    FOutput = nullptr;
+    dropOutput();
+    if (!TestOnly) platform::DeleteFileA(workName);
     throw;
   }
-  output.reset();
-  FOutput = nullptr;
-  if (success && !TestOnly && RetainAttributes)
-    platform::SetFileAttributesA(outputName, w.ExternalAttributes);
+  dropOutput();
 
   const uint32_t crc = ~FDecoder->RunningCrc;
   if (crc == w.Crc32) {
+    if (!TestOnly) {
+      if (!ReplaceTarget(workName, outputName)) {
+        GiveUp(srCreateError, outputName, Index);
+        return;
+      }
+      if (success && RetainAttributes)
+        platform::SetFileAttributesA(outputName, w.ExternalAttributes);
+    }
     if (OnEndUnZip) OnEndUnZip(this, Index, outputName);
     ++FExtractedCount;
     return;
   }
+  if (!TestOnly) platform::DeleteFileA(workName);
   if (w.IsEncrypted()) {
     if (OnBadPassword) {
       std::string newPassword = Password;
@@ -428,13 +441,62 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   } else if (OnBadCRC) {
     OnBadCRC(this, crc, w.Crc32, Index);
   }
-  if (!TestOnly) platform::DeleteFileA(outputName);
+  if (!FRetryEntry) ++FFailedCount;
+}
+
+void TZipExtractor::Decode(uint16_t Method) {
+  switch (Method) {
+    case 0:
+      FDecoder->DecodeStored();
+      break;
+    case 1:
+      FDecoder->DecodeShrunk();
+      break;
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+      FDecoder->DecodeReduced(Method - 1);
+      break;
+    case 6:
+      FDecoder->DecodeImploded();
+      break;
+    case 8:
+      FDecoder->DecodeDeflated();
+      break;
+    default:
+      break;
+  }
+}
+
+bool TZipExtractor::IsKnownMethod(uint16_t Method) {
+  return Method <= 6 || Method == 8;
+}
+
+bool TZipExtractor::HasStreamColon(const TZipHeaderInfo& Entry) const {
+  // ":" is never a GBK trail byte, so a byte search finds only real colons.
+  if (Entry.FileName().find(':') != std::string::npos) return true;
+  if (!RecreateDirs) return false;
+  const std::string& d = Entry.Directory();
+  const size_t from = d.size() >= 2 && d[1] == ':' ? 2 : 0;  // "C:" is a drive
+  return d.find(':', from) != std::string::npos;
+}
+
+TZipExtractor::TDataPosition TZipExtractor::DataPosition() const {
+  return {FCurrentDisk, FArchiveStream->Position()};
+}
+
+void TZipExtractor::SeekData(const TDataPosition& At) {
+  if (At.disk != FCurrentDisk) OpenDisk(At.disk + 1);
+  FArchiveStream->Seek(At.offset, soFromBeginning);
 }
 
 bool TZipExtractor::PasswordCheck(int32_t Index) {
   TZipHeaderInfo& w = *FWorkEntry;
   const int check = w.HasDataDescriptor() ? static_cast<int>((w.FileDateTime >> 8) & 0xFF)
                                           : static_cast<int>(w.Crc32 >> 24);
+  // The header may end on the next volume: a retry starts again where it began.
+  const TDataPosition header = DataPosition();
   for (;;) {
     const int last = FDecoder->DecryptHeader(Password);
     if (last == check) return true;
@@ -444,20 +506,19 @@ bool TZipExtractor::PasswordCheck(int32_t Index) {
     if (newPassword == Password) return false;
     Password = newPassword;
     if (last >= 0) {  // a header was read: read it again with the new password
-      FArchiveStream->Seek(-12, soFromCurrent);
+      SeekData(header);
       w.SetCompressedSize64(static_cast<int64_t>(w.CompressedSize64()) + 12);
     }
   }
 }
 
-bool TZipExtractor::OverwriteDecision(int32_t Index, const std::string& Name,
+bool TZipExtractor::OverwriteDecision(int32_t Index, std::string& Name,
                                       uint32_t ExistingDate) {
   switch (OverwriteMode) {
     case Prompt: {
       if (OnPromptForOverwrite) {
         bool overwrite = false;
-        std::string name = Name;
-        OnPromptForOverwrite(this, overwrite, Index, name);
+        OnPromptForOverwrite(this, overwrite, Index, Name);  // the handler may rename
         return overwrite;
       }
       const std::string text =
@@ -485,29 +546,63 @@ bool TZipExtractor::CreateOutputFile(const std::string& Name) {
     FOutput->SetSize(size);
     return true;
   }
-  bool firstTry = true;
+  std::unique_ptr<TBufferedFileStream> file;
+  try {
+    file = std::make_unique<TBufferedFileStream>(Name, BufferSize, FlushFilesOnClose, fmCreate);
+    file->SetSize(size);
+    file->SetPosition(0);
+    FOutput = file.release();
+    return true;
+  } catch (const Exception&) {
+    if (file) {  // created but not sized: nothing of the entry stays behind
+      file.reset();
+      platform::DeleteFileA(Name);
+    }
+    return false;
+  }
+}
+
+bool TZipExtractor::CanReplace(const std::string& Name) const {
+  const uint32_t attributes = platform::GetFileAttributesA(Name);
+  if (attributes == platform::kInvalidFileAttributes) return true;  // nothing there yet
+  if (attributes & platform::kAttrDirectory) return false;
+  // A read-only file is replaced only with ReplaceReadOnly; its attribute is cleared
+  // when the verified data takes its place.
+  if (attributes & platform::kAttrReadOnly) return ReplaceReadOnly;
+  // Another opener that does not share writing (a running program) keeps it.
+  const platform::Handle h = platform::CreateFileA(
+      Name, platform::kGenericWrite,
+      platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
+      platform::kOpenExisting);
+  if (h == platform::kInvalidHandle) return false;
+  platform::CloseHandle(h);
+  return true;
+}
+
+std::string TZipExtractor::WorkFileFor(const std::string& Name) {
+  const size_t at = LastDelimiter("\\:", Name);
+  const std::string folder = at == std::string::npos ? std::string() : Name.substr(0, at + 1);
   for (;;) {
-    std::unique_ptr<TBufferedFileStream> file;
-    try {
-      file = std::make_unique<TBufferedFileStream>(Name, BufferSize, FlushFilesOnClose, fmCreate);
-      file->SetSize(size);
-      file->SetPosition(0);
-      FOutput = file.release();
-      return true;
-    } catch (const EFCreateError&) {
-      if (!ReplaceReadOnly || !firstTry) return false;
-      firstTry = false;
-      const uint32_t attributes = platform::GetFileAttributesA(Name);
-      if (attributes != platform::kInvalidFileAttributes && (attributes & platform::kAttrReadOnly))
-        platform::SetFileAttributesA(Name, attributes & ~platform::kAttrReadOnly);
-    } catch (const Exception&) {
-      if (file) {  // created but not sized: nothing of the entry stays behind
-        file.reset();
-        platform::DeleteFileA(Name);
-      }
-      return false;
+    const std::string candidate = folder + Format("~unz%08X.tmp", FWorkFileNumber++);
+    if (platform::GetFileAttributesA(candidate) == platform::kInvalidFileAttributes)
+      return candidate;
+  }
+}
+
+bool TZipExtractor::ReplaceTarget(const std::string& WorkName, const std::string& Name) {
+  uint32_t cleared = platform::kInvalidFileAttributes;
+  if (ReplaceReadOnly) {
+    const uint32_t attributes = platform::GetFileAttributesA(Name);
+    if (attributes != platform::kInvalidFileAttributes &&
+        (attributes & platform::kAttrReadOnly) && !(attributes & platform::kAttrDirectory)) {
+      platform::SetFileAttributesA(Name, attributes & ~platform::kAttrReadOnly);
+      cleared = attributes;
     }
   }
+  if (platform::MoveFileExA(WorkName, Name, platform::kMoveFileReplaceExisting)) return true;
+  if (cleared != platform::kInvalidFileAttributes) platform::SetFileAttributesA(Name, cleared);
+  platform::DeleteFileA(WorkName);
+  return false;
 }
 
 // ---- Paths ---------------------------------------------------------------------------------

@@ -155,6 +155,11 @@ class TZipExtractor : public TComponent {
   int32_t UnZip();
   // Rounded percentage of done in total (halves to even), 0 when total <= 0, at most 100.
   static int32_t PercentOf(int64_t done, int64_t total);
+  // Entries of the last run that were chosen but not extracted because of a fault: a CRC
+  // mismatch, an unknown method, a wrong password, a name that cannot be created or
+  // leaves DestDir, a target that cannot be created or replaced. Entries that a handler
+  // or the overwrite mode chose to leave are no faults.
+  int32_t FailedCount() const { return FFailedCount; }
   // Totals of the last run.
   int64_t TotalUncompressed() const { return FTotalUncompressed; }
   int64_t TotalWritten() const { return FTotalWritten; }
@@ -220,13 +225,30 @@ class TZipExtractor : public TComponent {
   void ReportProgress(int64_t N);
   bool CreateOutputFile(const std::string& Name);
   bool PasswordCheck(int32_t Index);
-  bool OverwriteDecision(int32_t Index, const std::string& Name, uint32_t ExistingDate);
+  bool OverwriteDecision(int32_t Index, std::string& Name, uint32_t ExistingDate);
   void GiveUp(TSkipReason Reason, const std::string& Name, int32_t Index);
+  void Decode(uint16_t Method);
+  static bool IsKnownMethod(uint16_t Method);
+  bool HasStreamColon(const TZipHeaderInfo& Entry) const;
+  // The replacement of a file: the target can be replaced (checked before decoding), a
+  // new file beside it receives the data, and replaces it once verified.
+  bool CanReplace(const std::string& Name) const;
+  std::string WorkFileFor(const std::string& Name);
+  bool ReplaceTarget(const std::string& WorkName, const std::string& Name);
+  // Where an entry's data starts: the volume and the offset in it.
+  struct TDataPosition {
+    int64_t disk = 0;
+    int64_t offset = 0;
+  };
+  TDataPosition DataPosition() const;
+  void SeekData(const TDataPosition& At);
 
   int64_t FTotalUncompressed = 0;
   int64_t FTotalWritten = 0;
   // State of the run in progress (valid only inside ExtractSelected).
   int32_t FExtractedCount = 0;
+  int32_t FFailedCount = 0;
+  uint32_t FWorkFileNumber = 0;
   int64_t FEntryWritten = 0;
   bool FRetryEntry = false;
   bool FSkipRetry = false;

@@ -19,7 +19,9 @@ bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool Recrea
   } catch (...) {
     return false;
   }
-  return true;
+  // An entry left out for a fault (a CRC mismatch, a file that could not be replaced, ...)
+  // leaves the folder short of what the archive holds.
+  return zip->FailedCount() == 0;
 }
 
 }  // namespace unzip

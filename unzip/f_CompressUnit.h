@@ -4,12 +4,15 @@
 namespace unzip {
 
 // Extracts every entry of the archive at ArchivePath below DestFolder, replacing
-// existing files without asking (read-only or locked ones are left as they are);
-// RecreateDirs keeps the stored folders, otherwise every file goes straight into
-// DestFolder. Both paths are GBK byte strings. True when the extraction ran to its end,
-// whatever number of entries it extracted; false when it ended with an exception (the
-// archive missing or damaged, data ending early, a write that failed). Files written
-// before the failure stay. A path ending in "?" still raises the chooser's cancellation.
+// existing files without asking; RecreateDirs keeps the stored folders, otherwise every
+// file goes straight into DestFolder. Both paths are GBK byte strings. True when every
+// entry was extracted (also for an archive without entries); false when the run ended
+// with an exception (the archive missing or damaged, data ending early, a write that
+// failed) or left an entry out for a fault (a CRC mismatch, an unknown method, a wrong
+// password, a name that cannot be created or leaves DestFolder, a read-only or locked
+// file in its place). An entry that fails leaves the file at its place as it was; files
+// extracted before a failure stay. A path ending in "?" still raises the chooser's
+// cancellation.
 bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool RecreateDirs);
 
 }  // namespace unzip

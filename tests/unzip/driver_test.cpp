@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/file_helpers.h"
+#include "tests/unzip/helpers.h"
 #include "tests/unzip/zip_writer.h"
 #include "unzip/ZipExtractor.h"
 
@@ -17,6 +18,7 @@ using namespace unzip;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
+using unzip_test::Encrypted;
 using unzip_test::FileDate;
 using unzip_test::Listing;
 using unzip_test::StampFile;
@@ -36,21 +38,6 @@ constexpr uint32_t kNew = Dos(2020, 7, 8, 9, 10, 12);
 // GBK bytes: 说明淺 (淺 is 9C 5C: its second byte is the byte of "\") and 目录.
 const std::string kNote = "\xCB\xB5\xC3\xF7\x9C\x5C";
 const std::string kFolder = "\xC4\xBF\xC2\xBC";
-
-// An encrypted entry: a 12-byte header whose last byte is the check byte (the CRC's high
-// byte, or the time's high byte with a data descriptor), then the encrypted data.
-Entry Encrypted(const std::string& name, const std::string& data, const std::string& password,
-                uint16_t method, bool descriptor = false) {
-  Entry e{.name = name, .data = data, .method = method};
-  e.flags = static_cast<uint16_t>(1 | (descriptor ? 8 : 0));
-  const uint8_t check = descriptor ? static_cast<uint8_t>(e.dosDateTime >> 8)
-                                   : static_cast<uint8_t>(zip_writer::Crc32(data) >> 24);
-  std::string header = "\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB";
-  header += static_cast<char>(check);
-  zip_writer::Encryptor cipher(password);
-  e.rawData = cipher.Encrypt(header + (method == 8 ? zip_writer::Deflate(data) : data));
-  return e;
-}
 
 // A component on an archive in a scratch folder, recording its events with the
 // destination shown as "D".
@@ -428,9 +415,9 @@ TEST_F(Driver, TheCrcVerdictKeepsGoodFilesAndDeletesBadOnes) {
       {{.name = "f.txt", .data = "good"}, "end 0 D\\f.txt", true},
       {{.name = "f.txt", .data = "good", .crc = 0x12345678}, "crc 0 differs", false},
       {{.name = "f.txt", .data = "good", .method = 8, .crc = 1}, "crc 0 differs", false},
-      // A stored read-only attribute is applied before the verdict: the delete fails.
+      // A stored read-only attribute is never applied to data that failed.
       {{.name = "f.txt", .data = "good", .externalAttributes = 0x21, .crc = 7}, "crc 0 differs",
-       true},
+       false},
       // More data than the declared size: absorbed, then a mismatch.
       {{.name = "f.txt", .data = "good", .rawData = std::string(40000, 'g')}, "crc 0 differs",
        false},
@@ -453,21 +440,24 @@ TEST_F(Driver, TheCrcVerdictKeepsGoodFilesAndDeletesBadOnes) {
   }
 }
 
-TEST_F(Driver, AnUnknownMethodIsReportedAndTheRunGoesOn) {
+TEST_F(Driver, AnUnknownMethodIsReportedAndNothingIsCreated) {
   Make({{.name = "odd.bin", .data = "payload", .method = 99},
+        // A stored CRC of 0 is no reason to keep a file that was never decoded.
+        {.name = "zero.bin", .data = "payload", .method = 9, .crc = 0},
         {.name = "empty.bin", .data = "", .method = 7},
         {.name = "next.txt", .data = "n"}});
   z.DoAll = true;
   z.OverwriteMode = Always;
-  Record();
+  Record(true);
   z.OnStartUnZip = nullptr;
-  EXPECT_EQ(z.UnZip(), 2);
-  EXPECT_EQ(log, (Log{"info 3 8", "message 197 Unknown Compression Method / Zip Error 0",
-                      "crc 0 differs",
-                      // An empty entry's CRC (0) matches what nothing decodes to.
-                      "message 197 Unknown Compression Method / Zip Error 0", "end 1 D\\empty.bin",
-                      "end 2 D\\next.txt", "complete 2"}));
-  EXPECT_FALSE(platform::FileExists(dest + "\\odd.bin"));
+  z.OnFilePercentDone = nullptr;
+  EXPECT_EQ(z.UnZip(), 1);
+  const std::string unknown = "message 197 Unknown Compression Method / Zip Error 0";
+  EXPECT_EQ(log, (Log{"info 4 15", unknown, unknown, unknown,
+                      // The given-up entries leave the total: it still reaches 100.
+                      "total% 100", "end 3 D\\next.txt", "complete 1"}));
+  EXPECT_EQ(z.FailedCount(), 3);
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"next.txt"}));
 }
 
 TEST_F(Driver, PasswordsAreCheckedAndRetried) {
@@ -566,8 +556,8 @@ TEST_F(Driver, DataEndingEarlyStopsTheRunButCompletesIt) {
   EXPECT_TRUE(z.FilesList().empty());
   EXPECT_FALSE(z.KeepZipOpen);
   EXPECT_EQ(ReadFileBytes(dest + "\\first.txt"), "one");
-  // The partly written file stays, closed, at its full size.
-  EXPECT_EQ(ReadFileBytes(dest + "\\second.txt").size(), 100u);
+  // Nothing of the entry that stopped the run stays behind.
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"first.txt"}));
 }
 
 TEST_F(Driver, NamesTheCodePageCannotShowAreGivenUp) {
@@ -587,6 +577,14 @@ TEST_F(Driver, NamesTheCodePageCannotShowAreGivenUp) {
                       "start 3 D\\shown\\g.txt", "end 3 D\\shown\\g.txt", "complete 2"}));
   EXPECT_EQ(Listing(dest), (std::vector<std::string>{"shown"}));
   EXPECT_EQ(z.TotalUncompressed(), 1);
+
+  // A verification creates nothing, so the name does not matter there: the data does.
+  z.TestOnly = true;
+  z.OpenArchive();
+  z.SortedView()->Entry(2)->NameNotRepresentable = true;
+  log.clear();
+  EXPECT_EQ(z.UnZip(), 4);
+  EXPECT_EQ(z.FailedCount(), 0);
 }
 
 TEST_F(Driver, TestOnlyDecodesAndVerifiesWithoutWriting) {
@@ -602,6 +600,183 @@ TEST_F(Driver, TestOnlyDecodesAndVerifiesWithoutWriting) {
   EXPECT_EQ(z.UnZip(), 2);
   EXPECT_EQ(log, (Log{"info 3 70003", "end 1 D\\d\\good.txt", "crc 2 differs", "complete 2"}));
   EXPECT_FALSE(platform::DirectoryExists(tmp / "root"));
+}
+
+// Every way an entry can fail leaves the file it was to replace as it was: content,
+// date and attributes, with no work file left beside it.
+TEST_F(Driver, AnEntryThatFailsLeavesTheFileItWouldReplaceAsItWas) {
+  struct Case {
+    const char* what;
+    Entry entry;
+    const char* event;  // the failure's event, or "" when the run stops with an exception
+  } cases[] = {
+      {"crc", {.name = "f.txt", .data = "new data", .crc = 1}, "crc 0 differs"},
+      {"crc, stored read-only",
+       {.name = "f.txt", .data = "new data", .externalAttributes = 0x21, .crc = 1},
+       "crc 0 differs"},
+      {"deflated crc", {.name = "f.txt", .data = "new data", .method = 8, .crc = 1},
+       "crc 0 differs"},
+      {"unknown method", {.name = "f.txt", .data = "new data", .method = 99},
+       "message 197 Unknown Compression Method / Zip Error 0"},
+      {"more data than declared",
+       {.name = "f.txt", .data = "new", .rawData = std::string(40000, 'g')}, "crc 0 differs"},
+      {"wrong password", Encrypted("f.txt", "new data", "right", 0), "skip 0 f.txt 0"},
+      {"corrupt deflate data",
+       {.name = "f.txt", .data = "new data", .method = 8, .rawData = std::string("\xFF\xFF\xFF\xFF", 4)},
+       ""},
+  };
+  for (const Case& c : cases) {
+    const std::string target = dest + "\\f.txt";
+    ASSERT_TRUE(WriteFileBytes(target, "old contents"));
+    StampFile(target, kOld);
+    Make({c.entry});
+    z.DoAll = true;
+    z.OverwriteMode = Always;
+    z.Password = "wrong";
+    log.clear();
+    Record();
+    z.OnStartUnZip = nullptr;
+    bool threw = false;
+    try {
+      EXPECT_EQ(z.UnZip(), 0) << c.what;
+    } catch (const Exception&) {
+      threw = true;
+    }
+    EXPECT_EQ(threw, *c.event == 0) << c.what;
+    if (!threw) {
+      EXPECT_EQ(log, (Log{"info 1 " + std::to_string(c.entry.data.size()), c.event, "complete 0"}))
+          << c.what;
+      EXPECT_EQ(z.FailedCount(), 1) << c.what;
+    }
+    EXPECT_EQ(ReadFileBytes(target), "old contents") << c.what;
+    EXPECT_EQ(FileDate(target), kOld) << c.what;
+    EXPECT_FALSE(platform::GetFileAttributesA(target) & platform::kAttrReadOnly) << c.what;
+    EXPECT_EQ(Listing(dest), (std::vector<std::string>{"f.txt"})) << c.what;
+  }
+}
+
+TEST_F(Driver, AVerifiedEntryReplacesTheFileInOneStep) {
+  const std::string target = dest + "\\f.txt";
+  ASSERT_TRUE(WriteFileBytes(target, std::string(100000, 'o')));
+  Make({{.name = "f.txt", .data = "new", .dosDateTime = kNew, .externalAttributes = 0x21},
+        {.name = "g.txt", .data = std::string(70000, 'g'), .method = 8}});
+  z.DoAll = true;
+  z.OverwriteMode = Always;
+  EXPECT_EQ(z.UnZip(), 2);
+  EXPECT_EQ(z.FailedCount(), 0);
+  EXPECT_EQ(ReadFileBytes(target), "new");
+  EXPECT_EQ(FileDate(target), kNew);
+  EXPECT_TRUE(platform::GetFileAttributesA(target) & platform::kAttrReadOnly);
+  EXPECT_EQ(ReadFileBytes(dest + "\\g.txt"), std::string(70000, 'g'));
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"f.txt", "g.txt"}));
+  platform::SetFileAttributesA(target, platform::kAttrNormal);
+}
+
+TEST_F(Driver, ATargetHeldByAnotherOpenerIsGivenUpBeforeDecoding) {
+  const std::string target = dest + "\\busy.txt";
+  ASSERT_TRUE(WriteFileBytes(target, "in use"));
+  // A running program keeps its file open and shares reading only.
+  const platform::Handle held = platform::CreateFileA(target, platform::kGenericRead,
+                                                      platform::kShareRead, platform::kOpenExisting);
+  ASSERT_NE(held, platform::kInvalidHandle);
+  Make({{.name = "busy.txt", .data = "replacement", .method = 8},
+        {.name = "free.txt", .data = "f"}});
+  z.DoAll = true;
+  z.OverwriteMode = Always;
+  Record(true);
+  z.OnStartUnZip = nullptr;
+  z.OnTotalPercentDone = nullptr;
+  EXPECT_EQ(z.UnZip(), 1);
+  platform::CloseHandle(held);
+  // Given up before a block was decoded: no progress for it.
+  EXPECT_EQ(log, (Log{"info 2 12", "skip 3 D\\busy.txt 0", "file% 100", "end 1 D\\free.txt",
+                      "complete 1"}));
+  EXPECT_EQ(z.FailedCount(), 1);
+  EXPECT_EQ(ReadFileBytes(target), "in use");
+  EXPECT_EQ(Listing(dest), (std::vector<std::string>{"busy.txt", "free.txt"}));
+}
+
+// A ":" anywhere but after a drive letter names an alternate stream on Windows (or is
+// refused there): the entry is given up before anything is made for it, in a
+// verification too.
+TEST_F(Driver, NamesWithAColonPastTheDriveAreGivenUp) {
+  struct Case {
+    const char* stored;
+    const char* shown;  // the skip event's name
+  } cases[] = {
+      {"file.txt:ads", "D\\file.txt:\\ads"},  // the record splits at ":"
+      {"ab:/x.txt", "D\\ab:\\x.txt"},
+      {"a/b:c/f", "D\\a\\b:c\\f"},
+      {"\\\\?\\C:\\x", "D\\?\\C:\\x"},
+      {"dir:/", "D\\dir:\\"},
+  };
+  for (const bool testOnly : {false, true}) {
+    for (const Case& c : cases) {
+      Make({{.name = c.stored, .data = "x"}, {.name = "C:/ok/y.txt", .data = "y"}});
+      z.DoAll = true;
+      z.RecreateDirs = true;
+      z.OverwriteMode = Always;
+      z.TestOnly = testOnly;
+      log.clear();
+      Record();
+      z.OnStartUnZip = nullptr;
+      EXPECT_EQ(z.UnZip(), 1) << c.stored;
+      EXPECT_EQ(z.FailedCount(), 1) << c.stored;
+      EXPECT_EQ(log, (Log{"info 2 2", std::string("skip 3 ") + c.shown + " 0", "end 1 D\\ok\\y.txt",
+                          "complete 1"}))
+          << c.stored;
+      EXPECT_EQ(Listing(dest), (std::vector<std::string>{"ok"})) << c.stored;
+    }
+  }
+}
+
+TEST(CreateDirPath, EveryStepShortensThePath) {
+  TempDir tmp;
+  // A parent found at the very end of the path would be the path itself.
+  CreateDirPath(tmp / "q\\ab:");
+  EXPECT_TRUE(platform::DirectoryExists(tmp / "q"));
+  CreateDirPath(tmp / "r\\s\\\\");
+  EXPECT_TRUE(platform::DirectoryExists(tmp / "r\\s"));
+}
+
+TEST_F(Driver, ThePromptMayNameAnotherOutputFile) {
+  const std::string target = dest + "\\f.txt";
+  ASSERT_TRUE(WriteFileBytes(target, "old"));
+  Make({{.name = "f.txt", .data = "new"}});
+  z.DoAll = true;
+  z.OverwriteMode = Prompt;
+  Record();
+  z.OnStartUnZip = nullptr;
+  z.OnPromptForOverwrite = [this](TObject*, bool& overwrite, int32_t, std::string& name) {
+    overwrite = true;
+    name = dest + "\\kept-aside.txt";
+  };
+  EXPECT_EQ(z.UnZip(), 1);
+  EXPECT_EQ(log, (Log{"info 1 3", "end 0 D\\kept-aside.txt", "complete 1"}));
+  EXPECT_EQ(ReadFileBytes(target), "old");
+  EXPECT_EQ(ReadFileBytes(dest + "\\kept-aside.txt"), "new");
+}
+
+// A file dated before 1980 exists all the same; its date reads as the earliest DOS date.
+TEST_F(Driver, AFileDatedBefore1980StillExistsForTheOverwriteRule) {
+  const std::string target = dest + "\\old.txt";
+  ASSERT_TRUE(WriteFileBytes(target, "1975"));
+  ASSERT_TRUE(unzip_test::SetFileYear(target, 1975));
+  EXPECT_EQ(FileDate(target), Dos(1980, 1, 1, 0, 0, 0));
+  Make({{.name = "old.txt", .data = "new"}});
+  z.DoAll = true;
+  Record();
+  z.OnStartUnZip = nullptr;
+  for (const TUZOverwriteMode mode : {Never, ifOlder}) {
+    z.OverwriteMode = mode;
+    log.clear();
+    EXPECT_EQ(z.UnZip(), 0);
+    EXPECT_EQ(log, (Log{"info 1 3", "skip 1 D\\old.txt 0", "complete 0"})) << int(mode);
+    EXPECT_EQ(ReadFileBytes(target), "1975");
+  }
+  z.OverwriteMode = ifNewer;
+  EXPECT_EQ(z.UnZip(), 1);
+  EXPECT_EQ(ReadFileBytes(target), "new");
 }
 
 TEST(DriverPercent, PercentOfRoundsHalvesToEvenAndCaps) {

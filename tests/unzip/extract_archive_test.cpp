@@ -47,12 +47,13 @@ TEST(ExtractArchive, ReportsWhetherTheRunEndedNormally) {
   EXPECT_TRUE(ExtractArchive((tmp / "empty.zip").c_str(), out.c_str(), true));
   EXPECT_TRUE(platform::DirectoryExists(out));
 
-  // A read-only file of the same name is left alone, and that is no failure.
+  // A read-only file of the same name is left alone, and the folder is then short of
+  // what the archive holds: a failure.
   ASSERT_TRUE(WriteFileBytes(tmp / "one.zip", zip_writer::Build({{.name = "ro.txt", .data = "new"}})));
   ASSERT_TRUE(WriteFileBytes(out + "\\ro.txt", "old"));
   if (unzip_test::ReadOnlyFilesAreRefused()) {
     platform::SetFileAttributesA(out + "\\ro.txt", platform::kAttrReadOnly);
-    EXPECT_TRUE(ExtractArchive((tmp / "one.zip").c_str(), out.c_str(), true));
+    EXPECT_FALSE(ExtractArchive((tmp / "one.zip").c_str(), out.c_str(), true));
     EXPECT_EQ(ReadFileBytes(out + "\\ro.txt"), "old");
     platform::SetFileAttributesA(out + "\\ro.txt", platform::kAttrNormal);
   }
@@ -60,6 +61,49 @@ TEST(ExtractArchive, ReportsWhetherTheRunEndedNormally) {
   // An existing file is replaced without a question.
   EXPECT_TRUE(ExtractArchive((tmp / "one.zip").c_str(), out.c_str(), true));
   EXPECT_EQ(ReadFileBytes(out + "\\ro.txt"), "new");
+}
+
+// Every entry that is not extracted for a fault makes the call fail, and leaves what was
+// at its place; the other entries are extracted all the same.
+TEST(ExtractArchive, AnEntryLeftOutForAFaultIsAFailure) {
+  struct Case {
+    const char* what;
+    zip_writer::Entry entry;
+  } cases[] = {
+      {"crc mismatch", {.name = "d/f.txt", .data = "new", .crc = 9}},
+      {"unknown method", {.name = "d/f.txt", .data = "new", .method = 99}},
+      {"unknown method, crc 0", {.name = "d/f.txt", .data = "new", .method = 99, .crc = 0}},
+      {"encrypted, no password", {.name = "d/f.txt", .data = "new", .flags = 1,
+                                  .rawData = std::string(20, 'e')}},
+      {"leaves the folder", {.name = "../f.txt", .data = "new"}},
+      {"alternate stream", {.name = "d/f.txt:s", .data = "new"}},
+      {"no ANSI form", {.name = "d/\xF0\x9F\x98\x80.txt", .data = "new", .flags = 0x800}},
+  };
+  for (const Case& c : cases) {
+    TempDir tmp;
+    const std::string out = tmp / "out";
+    ASSERT_TRUE(WriteFileBytes(out + "\\d\\f.txt", "old"));
+    ASSERT_TRUE(WriteFileBytes(tmp / "a.zip", zip_writer::Build({{.name = "d/g.txt", .data = "g"},
+                                                                  c.entry})));
+    EXPECT_FALSE(ExtractArchive((tmp / "a.zip").c_str(), out.c_str(), true)) << c.what;
+    EXPECT_EQ(ReadFileBytes(out + "\\d\\f.txt"), "old") << c.what;
+    EXPECT_EQ(ReadFileBytes(out + "\\d\\g.txt"), "g") << c.what;
+    EXPECT_FALSE(platform::FileExists(tmp / "f.txt")) << c.what;
+  }
+
+  // A target another program holds open (sharing reading only).
+  TempDir tmp;
+  const std::string out = tmp / "out";
+  ASSERT_TRUE(WriteFileBytes(out + "\\f.txt", "running"));
+  ASSERT_TRUE(WriteFileBytes(tmp / "a.zip", zip_writer::Build({{.name = "f.txt", .data = "new"}})));
+  const platform::Handle held = platform::CreateFileA(out + "\\f.txt", platform::kGenericRead,
+                                                      platform::kShareRead, platform::kOpenExisting);
+  ASSERT_NE(held, platform::kInvalidHandle);
+  EXPECT_FALSE(ExtractArchive((tmp / "a.zip").c_str(), out.c_str(), true));
+  platform::CloseHandle(held);
+  EXPECT_EQ(ReadFileBytes(out + "\\f.txt"), "running");
+  EXPECT_TRUE(ExtractArchive((tmp / "a.zip").c_str(), out.c_str(), true)) << "once released";
+  EXPECT_EQ(ReadFileBytes(out + "\\f.txt"), "new");
 }
 
 TEST(ExtractArchive, AnArchiveEndingInsideAnEntryFailsAndKeepsEarlierFiles) {

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "tests/support/temp_dir.h"
 
+
 namespace unzip_test {
 
 inline void StampFile(const std::string& path, uint32_t dos) {
@@ -32,6 +33,10 @@ inline uint32_t FileDate(const std::string& path) {
   platform::CloseHandle(h);
   return dos;
 }
+
+// Dates a file on June 1st of a year the DOS format may not hold (before 1980), through
+// the host's own calls (file_dates.cpp).
+bool SetFileYear(const std::string& path, int year);
 
 // The names in a folder, sorted.
 inline std::vector<std::string> Listing(const std::string& folder) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/unzip/expect_text.h"
+#include "tests/unzip/zip_writer.h"
 #include "unzip/BufferStreams.h"
 
 namespace unzip_test {
@@ -46,5 +47,24 @@ class MemoryStream : public unzip::TStream {
   int reads = 0;
   int32_t acceptLimit = INT32_MAX;
 };
+
+// An encrypted entry: a 12-byte header whose last byte is the check byte (the CRC's high
+// byte, or the time's high byte with a data descriptor), then the encrypted data.
+inline zip_writer::Entry Encrypted(const std::string& name, const std::string& data,
+                                   const std::string& password, uint16_t method,
+                                   bool descriptor = false) {
+  zip_writer::Entry e;
+  e.name = name;
+  e.data = data;
+  e.method = method;
+  e.flags = static_cast<uint16_t>(1 | (descriptor ? 8 : 0));
+  const uint8_t check = descriptor ? static_cast<uint8_t>(e.dosDateTime >> 8)
+                                   : static_cast<uint8_t>(zip_writer::Crc32(data) >> 24);
+  std::string header = "\x11\x22\x33\x44\x55\x66\x77\x88\x99\xAA\xBB";
+  header += static_cast<char>(check);
+  zip_writer::Encryptor cipher(password);
+  e.rawData = cipher.Encrypt(header + (method == 8 ? zip_writer::Deflate(data) : data));
+  return e;
+}
 
 }  // namespace unzip_test

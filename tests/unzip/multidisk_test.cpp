@@ -171,6 +171,68 @@ TEST(MultiDisk, SplitSetWithItsCentralDirectoryOverTwoParts) {
   EXPECT_EQ(z.ArchiveStream(), nullptr);
 }
 
+// A split set of one entry whose bytes go on on the last part from offset `split` of the
+// entry on: part 1 holds the local header and the first bytes, the last part the rest,
+// the central directory and the end record.
+std::vector<std::string> SplitInside(const Entry& entry, size_t split) {
+  auto set = zip_writer::BuildSplit({entry}, {0}, 2, 1, 0);
+  std::string& first = set.parts[0];
+  std::string& last = set.parts[1];
+  const std::string moved = first.substr(split);
+  first.resize(split);
+  last.insert(0, moved);
+  // The central directory now starts later on its part.
+  const size_t end = last.rfind(std::string("PK\x05\x06", 4));
+  uint32_t offset = 0;
+  for (int k = 3; k >= 0; --k) offset = offset << 8 | static_cast<uint8_t>(last[end + 16 + k]);
+  offset += static_cast<uint32_t>(moved.size());
+  for (int k = 0; k < 4; ++k) last[end + 16 + k] = static_cast<char>(offset >> (8 * k));
+  return set.parts;
+}
+
+TEST(MultiDisk, EntriesCrossingAPartBoundaryAreExtractedThroughUnZip) {
+  const std::string text(5000, 'x');
+  const size_t header = 30 + 8;  // local header with the name "data.txt"
+  struct Case {
+    const char* what;
+    Entry entry;
+    size_t split;
+    const char* firstPassword;  // tried before the right one ("" when none is wrong)
+  } cases[] = {
+      {"stored data", {"data.txt", text}, header + 100, ""},
+      {"deflated data", {"data.txt", text, 8}, header + 3, ""},
+      {"inside the encryption header", unzip_test::Encrypted("data.txt", text, "pw", 0),
+       header + 5, ""},
+      {"header, then a retry", unzip_test::Encrypted("data.txt", text, "pw", 8), header + 7,
+       "wrong"},
+      {"after the encryption header", unzip_test::Encrypted("data.txt", text, "pw", 0),
+       header + 12, ""},
+  };
+  FakeDrive drive(platform::kDriveFixed);
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::vector<std::string> parts = SplitInside(c.entry, c.split);
+    const std::string base = dir / "set";
+    ASSERT_TRUE(WriteFileBytes(base + ".zip.z01", parts[0]));
+    ASSERT_TRUE(WriteFileBytes(base + ".zip", parts[1]));
+    TZipExtractor z;
+    z.SetZipName(base + ".zip");
+    z.SetDestDir(dir / "out");
+    z.DoAll = true;
+    z.OverwriteMode = Always;
+    z.Password = *c.firstPassword ? c.firstPassword : "pw";
+    int asked = 0;
+    z.OnBadPassword = [&asked](TObject*, int32_t, std::string& password) {
+      ++asked;
+      password = "pw";
+    };
+    EXPECT_EQ(z.UnZip(), 1) << c.what;
+    EXPECT_EQ(z.FailedCount(), 0) << c.what;
+    EXPECT_EQ(asked, *c.firstPassword ? 1 : 0) << c.what;
+    EXPECT_EQ(testing_support::ReadFileBytes(dir / "out\\data.txt"), text) << c.what;
+  }
+}
+
 TEST(MultiDisk, TheSideFileStandsInForTheLastPart) {
   TempDir dir;
   const auto set = zip_writer::BuildSplit(ThreeFiles(), {0, 0, 1}, 3, 2, 3, "side comment");
