@@ -369,14 +369,18 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
     return;
   }
 
-  // The entry is decoded into a file of its own beside the target, which replaces the
-  // target only once its data has been verified: an entry that fails leaves an existing
-  // file as it was. A target that cannot be replaced is found before any work is done.
-  if (!TestOnly && !CanReplace(outputName)) {
+  // An existing file is replaced only once the entry's data has been verified: the data
+  // goes to a file of its own beside it, which then takes its place in one rename, so an
+  // entry that fails leaves the file as it was. A target that cannot be replaced is found
+  // before any work is done. A file that does not exist yet is written under its name.
+  const TTarget target = TestOnly ? TTarget::Absent : CheckTarget(outputName);
+  if (target == TTarget::Refused) {
     GiveUp(srCreateError, outputName, Index);
     return;
   }
-  const std::string workName = TestOnly ? std::string() : WorkFileFor(outputName);
+  const bool replaces = target == TTarget::Present;
+  const std::string workName =
+      TestOnly ? std::string() : replaces ? WorkFileFor(outputName) : outputName;
   if (!CreateOutputFile(workName)) {
     GiveUp(srCreateError, outputName, Index);
     return;
@@ -414,14 +418,12 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
 
   const uint32_t crc = ~FDecoder->RunningCrc;
   if (crc == w.Crc32) {
-    if (!TestOnly) {
-      if (!ReplaceTarget(workName, outputName)) {
-        GiveUp(srCreateError, outputName, Index);
-        return;
-      }
-      if (success && RetainAttributes)
-        platform::SetFileAttributesA(outputName, w.ExternalAttributes);
+    if (replaces && !ReplaceTarget(workName, outputName)) {
+      GiveUp(srCreateError, outputName, Index);
+      return;
     }
+    if (!TestOnly && success && RetainAttributes)
+      platform::SetFileAttributesA(outputName, w.ExternalAttributes);
     if (OnEndUnZip) OnEndUnZip(this, Index, outputName);
     ++FExtractedCount;
     return;
@@ -562,21 +564,22 @@ bool TZipExtractor::CreateOutputFile(const std::string& Name) {
   }
 }
 
-bool TZipExtractor::CanReplace(const std::string& Name) const {
+TZipExtractor::TTarget TZipExtractor::CheckTarget(const std::string& Name) const {
   const uint32_t attributes = platform::GetFileAttributesA(Name);
-  if (attributes == platform::kInvalidFileAttributes) return true;  // nothing there yet
-  if (attributes & platform::kAttrDirectory) return false;
+  if (attributes == platform::kInvalidFileAttributes) return TTarget::Absent;
+  if (attributes & platform::kAttrDirectory) return TTarget::Refused;
   // A read-only file is replaced only with ReplaceReadOnly; its attribute is cleared
   // when the verified data takes its place.
-  if (attributes & platform::kAttrReadOnly) return ReplaceReadOnly;
+  if (attributes & platform::kAttrReadOnly)
+    return ReplaceReadOnly ? TTarget::Present : TTarget::Refused;
   // Another opener that does not share writing (a running program) keeps it.
   const platform::Handle h = platform::CreateFileA(
       Name, platform::kGenericWrite,
       platform::kShareRead | platform::kShareWrite | platform::kShareDelete,
       platform::kOpenExisting);
-  if (h == platform::kInvalidHandle) return false;
+  if (h == platform::kInvalidHandle) return TTarget::Refused;
   platform::CloseHandle(h);
-  return true;
+  return TTarget::Present;
 }
 
 std::string TZipExtractor::WorkFileFor(const std::string& Name) {

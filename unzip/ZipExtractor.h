@@ -230,9 +230,11 @@ class TZipExtractor : public TComponent {
   void Decode(uint16_t Method);
   static bool IsKnownMethod(uint16_t Method);
   bool HasStreamColon(const TZipHeaderInfo& Entry) const;
-  // The replacement of a file: the target can be replaced (checked before decoding), a
-  // new file beside it receives the data, and replaces it once verified.
-  bool CanReplace(const std::string& Name) const;
+  // The replacement of a file: whether the target is there and may be replaced (checked
+  // before decoding), a new file beside it that receives the data, and the rename that
+  // puts it in the target's place once verified.
+  enum class TTarget { Absent, Present, Refused };
+  TTarget CheckTarget(const std::string& Name) const;
   std::string WorkFileFor(const std::string& Name);
   bool ReplaceTarget(const std::string& WorkName, const std::string& Name);
   // Where an entry's data starts: the volume and the offset in it.

@@ -410,7 +410,7 @@ bool SetFileAttributesA(const std::string& fileName, uint32_t attributes) {
     umask(mask);
     mode |= (0222 & ~mask) | S_IWUSR;
   }
-  if (chmod(native->c_str(), mode) != 0) {
+  if (mode != (st.st_mode & 07777) && chmod(native->c_str(), mode) != 0) {
     posix::SetLastErrorFromErrno(errno);
     return false;
   }
