@@ -176,11 +176,12 @@ bool TBufferStream::Flush() {
 }
 
 int32_t TBufferStream::Read(void* buffer, int32_t count) {
-  if (state_ == kWriting) {
-    FlushBuffer();
+  if (state_ != kReading) {
+    // Only a read buffer holds bytes to read. A write buffer goes out first; an idle one
+    // (after a seek, or after a write that ended on a block boundary) holds bytes already
+    // written: the next bytes come from the inner stream at the logical position.
+    if (state_ == kWriting) FlushBuffer();
     bufEnd_ = buffer_.get() + bufSize_;
-    bufPos_ = bufEnd_;
-  } else if (!bufPos_) {
     bufPos_ = bufEnd_;
   }
   auto* out = static_cast<uint8_t*>(buffer);

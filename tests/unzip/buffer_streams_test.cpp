@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
@@ -91,6 +95,61 @@ TEST(BufferStreams, WriteAfterReadGoesToTheLogicalPosition) {
   ASSERT_EQ(s.Read(b, 2), 2);  // flushes the two bytes, then reads on after them
   EXPECT_EQ(std::string(b, 2), "56");
   EXPECT_EQ(inner.data, "012XY56789");
+}
+
+// After a write that leaves the buffer empty (it ended on a block boundary, or moved
+// nothing) a read continues at the logical position: the file's next bytes, or none at
+// its end, and never what the buffer held before.
+TEST(BufferStreams, ReadsAfterAWriteThatEndsOnABlockBoundaryComeFromTheFile) {
+  const struct {
+    const char* name;
+    std::string file;   // the inner stream's bytes before
+    int32_t readFirst;  // bytes read before the writes
+    std::vector<std::string> writes;
+  } cases[] = {
+      {"one write of a whole block", "", 0, {"abcdefgh"}},
+      {"writes that fill the block", "", 0, {"abc", "defgh"}},
+      {"a filled block and a whole one", "", 0, {"abc", "defghijklmnop"}},
+      {"a whole block over a longer file", "0123456789ABCDEFGHIJ", 0, {"abcdefgh"}},
+      {"a whole block after a read", "0123456789ABCDEFGHIJ", 2, {"abcdefgh"}},
+      {"an empty write after a read", "0123456789", 3, {""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryStream inner(c.file);
+    TBufferStream s(&inner, 8);
+    std::string expected = c.file;
+    if (c.readFirst > 0) {
+      std::string head(static_cast<size_t>(c.readFirst), '\0');
+      ASSERT_EQ(s.Read(head.data(), c.readFirst), c.readFirst);
+    }
+    int64_t end = c.readFirst;
+    for (const std::string& w : c.writes) {
+      const auto n = static_cast<int32_t>(w.size());
+      ASSERT_EQ(s.Write(w.data(), n), n);
+      const auto at = static_cast<size_t>(end);
+      expected.replace(at, std::min(w.size(), expected.size() - at), w);
+      end += static_cast<int64_t>(w.size());
+    }
+    EXPECT_EQ(s.Position(), end);
+
+    const std::string next = expected.substr(static_cast<size_t>(end), 4);
+    char got[4];
+    EXPECT_EQ(std::string(got, static_cast<size_t>(s.Read(got, 4))), next);
+    EXPECT_EQ(s.Position(), end + static_cast<int64_t>(next.size()));
+    if (next.empty()) {
+      EXPECT_EQ(s.Read(got, 4), 0) << "past the end";
+      EXPECT_EQ(s.Position(), end);
+    }
+
+    // Seeking back over the written bytes reads them from the file.
+    ASSERT_EQ(s.Seek(c.readFirst, soFromBeginning), c.readFirst);
+    std::string back(expected.size() + 4, '\0');
+    back.resize(static_cast<size_t>(s.Read(back.data(), static_cast<int32_t>(back.size()))));
+    EXPECT_EQ(back, expected.substr(static_cast<size_t>(c.readFirst)));
+    EXPECT_EQ(s.Position(), static_cast<int64_t>(expected.size()));
+    EXPECT_EQ(inner.data, expected);
+  }
 }
 
 TEST(BufferStreams, LongTransfersGoStraightThroughInWholeBlocks) {

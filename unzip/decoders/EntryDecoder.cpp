@@ -91,7 +91,7 @@ void TEntryDecoder::FillBits() {
 
 // Past the entry's data the missing bits read as zeros, and the input counts as used up
 // even when a last byte arrived: a code that does not fit the data is no code (Shrink
-// stops on it, Reduce decodes the zeros as filler). The bit count never wraps below 0.
+// and Reduce stop on it). The bit count never wraps below 0.
 uint32_t TEntryDecoder::ReadBits(int n) {
   if (BitCount < n) {
     FillBits();

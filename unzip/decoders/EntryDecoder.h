@@ -166,6 +166,9 @@ class TEntryDecoder {
   struct TImplodeBits {
     uint32_t buffer = 0;
     int count = 0;
+    int filler = 0;  // how many of the count bits (the latest) lie past the entry's data
+    // True once a bit past the data was used.
+    bool PastData() const { return count < filler; }
   };
   struct TSfTree;
 

@@ -183,6 +183,7 @@ void TEntryDecoder::DecodeReduced(int factor) {
     setSize[x] = static_cast<uint8_t>(count);
     for (uint32_t i = 0; i < count; ++i) followers[x][i] = static_cast<uint8_t>(ReadBits(8));
   }
+  if (InputExhausted) return;  // the follower sets are cut short: nothing to decode
 
   constexpr uint32_t kMask = 16384 - 1;
   uint32_t lastByte = 0;
@@ -200,8 +201,8 @@ void TEntryDecoder::DecodeReduced(int factor) {
       firstPass = false;
     }
   };
-  // Data that runs out decodes zeros up to the declared size (the entry then fails its
-  // CRC); every fourth step at the latest produces bytes, so the declared size bounds it.
+  // Decoding ends at the declared size, or at a value the data cannot fill: what came
+  // before it is written and the entry then fails its CRC.
   while (UncompressedLeft > 0) {
     uint32_t v;
     const uint32_t size = setSize[lastByte];
@@ -209,6 +210,7 @@ void TEntryDecoder::DecodeReduced(int factor) {
       v = ReadBits(8);
     else
       v = followers[lastByte][ReadBits(indexBits[size])];
+    if (InputExhausted) break;
 
     switch (state) {
       case 0:
@@ -296,7 +298,10 @@ struct TEntryDecoder::TSfTree {
 void TEntryDecoder::NeedBits(TImplodeBits& bits, int n) {
   while (bits.count < n) {
     uint8_t b = 0;
-    if (!ReadInputByte(b)) b = 0;  // past the entry's data: zeros
+    if (!ReadInputByte(b)) {
+      b = 0;  // past the entry's data: zeros, which a code may look at but not use
+      bits.filler += 8;
+    }
     bits.buffer |= static_cast<uint32_t>(b) << bits.count;
     bits.count += 8;
   }
@@ -371,6 +376,7 @@ void TEntryDecoder::DecodeImploded() {
   if (!ReadTreeLengths(bits, bitLengths, 64) ||
       !distances.Build(bitLengths, 64, CompressedLeft > 200000 ? 8 : 7))
     return;
+  if (bits.PastData()) return;
 
   const int lowBits = bigDictionary ? 7 : 6;
   const uint32_t lowMask = (1u << lowBits) - 1;
@@ -379,8 +385,8 @@ void TEntryDecoder::DecodeImploded() {
   uint8_t* const window = window_->implode;
   uint32_t w = 0;
   bool firstPass = true;
-  // Short or damaged data decodes filler up to the declared size: every step produces at
-  // least one byte, so the loop is bounded by it, and the entry then fails its CRC.
+  // Decoding ends at the declared size, or at a step that needs bits past the entry's
+  // data: what came before it is written and the entry then fails its CRC.
   while (UncompressedLeft > 0) {
     NeedBits(bits, 1);
     const bool literal = bits.buffer & 1;
@@ -395,6 +401,7 @@ void TEntryDecoder::DecodeImploded() {
         c = static_cast<int>(bits.buffer & 0xFF);
         DropBits(bits, 8);
       }
+      if (bits.PastData()) break;
       window[w++] = static_cast<uint8_t>(c);
       --UncompressedLeft;
       if (w == kMask + 1) {
@@ -418,6 +425,7 @@ void TEntryDecoder::DecodeImploded() {
       length += bits.buffer & 0xFF;
       DropBits(bits, 8);
     }
+    if (bits.PastData()) break;
     UncompressedLeft -= length;
     CopyMatch(window, kMask, w, distance + 1, length, firstPass);
   }
