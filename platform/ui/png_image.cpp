@@ -116,9 +116,9 @@ void TPngImage::Draw(TCanvas& canvas, const TRect& rect) const {
   const int64_t rw = rect.Width(), rh = rect.Height();
   std::vector<int> columns(static_cast<size_t>(rw));
   for (int64_t i = 0; i < rw; ++i)
-    columns[i] = static_cast<int>(((2 * i + 1) * px_.width) / (2 * rw));
+    columns[i] = ScaledSourceIndex(i, px_.width, rw);
   for (int64_t j = 0; j < rh; ++j) {
-    const int sy = static_cast<int>(((2 * j + 1) * px_.height) / (2 * rh));
+    const int sy = ScaledSourceIndex(j, px_.height, rh);
     const int dy = rect.Top + static_cast<int>(j);
     for (int64_t i = 0; i < rw; ++i) {
       const int dx = rect.Left + static_cast<int>(i);

@@ -47,7 +47,7 @@ class TPngImage : public TGraphic {
   int Width() const override { return px_.width; }
   int Height() const override { return px_.height; }
   bool Empty() const override { return px_.width <= 0 || px_.height <= 0; }
-  // Scaled to rect (nearest pixel, sampled at pixel centres) and combined with what is
+  // Scaled to rect (ScaledSourceIndex: sampled at pixel centres) and combined with what is
   // there: per-pixel alpha, a transparent colour or a plain copy.
   void Draw(TCanvas& canvas, const TRect& rect) const override;
   std::unique_ptr<TGraphic> Clone() const override;
