@@ -52,16 +52,19 @@ void TPngImage::CreateAlpha() {
   const size_t n = static_cast<size_t>(px_.width) * px_.height;
   switch (px_.colorType) {
     case ctGrayscale:
-      px_.colorType = ctGrayscaleAlpha;
-      px_.alpha.assign(n, 255);
-      px_.hasTransparentColor = false;
-      break;
     case ctRGB:
-      px_.colorType = ctRGBAlpha;
+      // The transparent colour becomes alpha 0: what was transparent stays so.
       px_.alpha.assign(n, 255);
+      if (px_.hasTransparentColor)
+        for (int y = 0; y < px_.height; ++y)
+          for (int x = 0; x < px_.width; ++x)
+            if (PixelColor(x, y) == px_.transparentColor)
+              px_.alpha[static_cast<size_t>(y) * px_.width + x] = 0;
+      px_.colorType = px_.colorType == ctRGB ? ctRGBAlpha : ctGrayscaleAlpha;
       px_.hasTransparentColor = false;
       break;
     case ctPalette:
+      if (!px_.paletteAlpha.empty()) return;  // its transparency table is its alpha
       px_.paletteAlpha.assign(256, 255);
       break;
     default:
