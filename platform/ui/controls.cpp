@@ -951,6 +951,10 @@ int64_t TApplication::Now() const {
 void TApplication::SetCursor(TCursor c) {
   cursor_ = c;
   if (host_) host_->SetCursor(c);
+  // Each window keeps the cursor it shows (the Win32 host applies it again on every
+  // WM_SETCURSOR): give them the one that wins now, also when the setting ends.
+  const std::vector<TCustomForm*> forms = forms_;
+  for (TCustomForm* f : forms) f->UpdateCursor();
 }
 
 void TApplication::PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam) {

@@ -360,6 +360,9 @@ class TCustomForm : public TWinControl {
   // A control that goes away must not stay referenced.
   void ControlRemoved(TControl* c);
   TControl* MouseControl() const { return mouseControl_; }
+  // Gives the host window the cursor that wins now: the application's while it is set
+  // (not crDefault), else that of the control under the pointer or of its parents.
+  void UpdateCursor();
 
   void WndProc(TMessage& message) override;
   bool SetProperty(const std::string& name, const TPropertyValue& value) override;
@@ -373,7 +376,6 @@ class TCustomForm : public TWinControl {
 
  private:
   void UpdateMouseControl(TControl* now);
-  void UpdateCursor();
   void DoClose();
   TCanvas formCanvas_;
   std::unique_ptr<THostWindow> host_;
@@ -480,6 +482,8 @@ class TApplication : public TComponent {
   // A modal box centred on the screen, titled with caption (the title when null).
   int MessageBox(const std::string& text, const char* caption, uint32_t type);
 
+  // The application-wide cursor (crHourGlass while a long command runs): while it is not
+  // crDefault it is shown over every form, whatever control lies under the pointer.
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c);
   THostSystem* Host() const { return host_.get(); }

@@ -361,4 +361,31 @@ TEST_F(Framework, ComponentsFreeWhatTheyOwnAndTellTheOthers) {
   (void)grandChild;
 }
 
+TEST_F(Framework, TheApplicationCursorWinsWhileItIsSet) {
+  TForm* f = NewForm(100, 50);
+  Probe* hand = Add(f, "hand", Bounds(10, 10, 20, 20), clBlack);
+  hand->Cursor = crHandPoint;
+  Add(f, "plain", Bounds(50, 10, 20, 20), clRed);
+  f->Show();
+  THeadlessWindow* w = host->WindowOf(f);
+  auto cursorAt = [&](int x, int y) {
+    host->MouseMove(x, y);
+    app->ProcessMessages();
+    return w->Cursor();
+  };
+  EXPECT_EQ(cursorAt(15, 15), crHandPoint);
+  // Set while the pointer rests on the hand control: shown at once, and kept over every
+  // control the pointer reaches while it is set.
+  app->SetCursor(crHourGlass);
+  EXPECT_EQ(w->Cursor(), crHourGlass);
+  EXPECT_EQ(host->Cursor(), crHourGlass);
+  EXPECT_EQ(cursorAt(16, 16), crHourGlass);
+  EXPECT_EQ(cursorAt(55, 15), crHourGlass);
+  EXPECT_EQ(cursorAt(15, 15), crHourGlass);
+  // Once it ends, the control under the pointer has its own again.
+  app->SetCursor(crDefault);
+  EXPECT_EQ(w->Cursor(), crHandPoint);
+  EXPECT_EQ(cursorAt(55, 15), crDefault);
+}
+
 }  // namespace
