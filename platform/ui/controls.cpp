@@ -882,12 +882,16 @@ void TCustomForm::HostChar(char c, TShiftState shift) {
 
 void TCustomForm::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case kWmSysCommand:
-      if ((static_cast<uintptr_t>(m.WParam) & 0xFFF0) == kScClose)
+    case kWmSysCommand: {
+      const uintptr_t command = static_cast<uintptr_t>(m.WParam) & 0xFFF0;
+      if (command == kScClose)
         Close();
+      else if (command == kScMove && Application && Application->LeftReleaseQueued(this))
+        break;  // a quick click: the button is up already, and a move would wait for it
       else if (host_)
         host_->SystemCommand(static_cast<uintptr_t>(m.WParam), m.LParam);
       break;
+    }
     case kWmClose:
       Close();
       break;
@@ -959,6 +963,12 @@ void TApplication::SetCursor(TCursor c) {
 
 void TApplication::PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam) {
   posted_.push_back({target, {msg, wParam, lParam, 0}});
+}
+
+bool TApplication::LeftReleaseQueued(const TCustomForm* form) const {
+  return std::any_of(hostEvents_.begin(), hostEvents_.end(), [form](const THostEvent& e) {
+    return e.form == form && e.kind == THostEvent::kMouse && e.msg == kWmLButtonUp;
+  });
 }
 
 void TApplication::FormCreated(TCustomForm* f) { forms_.push_back(f); }

@@ -408,7 +408,9 @@ class THostWindow {
   virtual void SetCapture(bool on) = 0;
   virtual void SetCursor(TCursor cursor) = 0;
   // The system's command (WM_SYSCOMMAND): SC_MOVE | HTCAPTION runs the system's modal
-  // move loop and returns when the button is released.
+  // move loop and returns when the button is released. The form asks for a move only
+  // while no release of the left button waits in the application's queue; the host
+  // starts none when the button is up by its own account either.
   virtual void SystemCommand(uintptr_t command, intptr_t lParam) = 0;
   virtual intptr_t NativeHandle() const = 0;
 };
@@ -490,6 +492,9 @@ class TApplication : public TComponent {
   void PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam);
   void PostHostEvent(const THostEvent& e) { hostEvents_.push_back(e); }
   bool HostEventsPending() const { return !hostEvents_.empty(); }
+  // Whether a left-button release for form waits in the queue: the press being handled
+  // has ended already (hosts read all waiting input at once).
+  bool LeftReleaseQueued(const TCustomForm* form) const;
   void FormCreated(TCustomForm* f);
   void FormDestroyed(TCustomForm* f);
   void ControlDestroyed(TControl* c);
