@@ -13,6 +13,7 @@ INSTALLER_PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 locales
   xvfb xauth zip unzip libarchive-tools p7zip-full python3
+  xdotool openbox
 )
 
 missing_packages() {

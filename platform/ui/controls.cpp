@@ -882,12 +882,16 @@ void TCustomForm::HostChar(char c, TShiftState shift) {
 
 void TCustomForm::WndProc(TMessage& m) {
   switch (m.Msg) {
-    case kWmSysCommand:
-      if ((static_cast<uintptr_t>(m.WParam) & 0xFFF0) == kScClose)
+    case kWmSysCommand: {
+      const uintptr_t command = static_cast<uintptr_t>(m.WParam) & 0xFFF0;
+      if (command == kScClose)
         Close();
+      else if (command == kScMove && Application && Application->LeftReleaseQueued(this))
+        break;  // a quick click: the button is up already, and a move would wait for it
       else if (host_)
         host_->SystemCommand(static_cast<uintptr_t>(m.WParam), m.LParam);
       break;
+    }
     case kWmClose:
       Close();
       break;
@@ -951,10 +955,20 @@ int64_t TApplication::Now() const {
 void TApplication::SetCursor(TCursor c) {
   cursor_ = c;
   if (host_) host_->SetCursor(c);
+  // Each window keeps the cursor it shows (the Win32 host applies it again on every
+  // WM_SETCURSOR): give them the one that wins now, also when the setting ends.
+  const std::vector<TCustomForm*> forms = forms_;
+  for (TCustomForm* f : forms) f->UpdateCursor();
 }
 
 void TApplication::PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam) {
   posted_.push_back({target, {msg, wParam, lParam, 0}});
+}
+
+bool TApplication::LeftReleaseQueued(const TCustomForm* form) const {
+  return std::any_of(hostEvents_.begin(), hostEvents_.end(), [form](const THostEvent& e) {
+    return e.form == form && e.kind == THostEvent::kMouse && e.msg == kWmLButtonUp;
+  });
 }
 
 void TApplication::FormCreated(TCustomForm* f) { forms_.push_back(f); }

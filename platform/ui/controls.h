@@ -360,6 +360,9 @@ class TCustomForm : public TWinControl {
   // A control that goes away must not stay referenced.
   void ControlRemoved(TControl* c);
   TControl* MouseControl() const { return mouseControl_; }
+  // Gives the host window the cursor that wins now: the application's while it is set
+  // (not crDefault), else that of the control under the pointer or of its parents.
+  void UpdateCursor();
 
   void WndProc(TMessage& message) override;
   bool SetProperty(const std::string& name, const TPropertyValue& value) override;
@@ -373,7 +376,6 @@ class TCustomForm : public TWinControl {
 
  private:
   void UpdateMouseControl(TControl* now);
-  void UpdateCursor();
   void DoClose();
   TCanvas formCanvas_;
   std::unique_ptr<THostWindow> host_;
@@ -406,7 +408,9 @@ class THostWindow {
   virtual void SetCapture(bool on) = 0;
   virtual void SetCursor(TCursor cursor) = 0;
   // The system's command (WM_SYSCOMMAND): SC_MOVE | HTCAPTION runs the system's modal
-  // move loop and returns when the button is released.
+  // move loop and returns when the button is released. The form asks for a move only
+  // while no release of the left button waits in the application's queue; the host
+  // starts none when the button is up by its own account either.
   virtual void SystemCommand(uintptr_t command, intptr_t lParam) = 0;
   virtual intptr_t NativeHandle() const = 0;
 };
@@ -480,12 +484,17 @@ class TApplication : public TComponent {
   // A modal box centred on the screen, titled with caption (the title when null).
   int MessageBox(const std::string& text, const char* caption, uint32_t type);
 
+  // The application-wide cursor (crHourGlass while a long command runs): while it is not
+  // crDefault it is shown over every form, whatever control lies under the pointer.
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c);
   THostSystem* Host() const { return host_.get(); }
   void PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam);
   void PostHostEvent(const THostEvent& e) { hostEvents_.push_back(e); }
   bool HostEventsPending() const { return !hostEvents_.empty(); }
+  // Whether a left-button release for form waits in the queue: the press being handled
+  // has ended already (hosts read all waiting input at once).
+  bool LeftReleaseQueued(const TCustomForm* form) const;
   void FormCreated(TCustomForm* f);
   void FormDestroyed(TCustomForm* f);
   void ControlDestroyed(TControl* c);

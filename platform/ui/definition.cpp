@@ -1,6 +1,7 @@
 #include "platform/ui/definition.h"
 
 #include <cctype>
+#include <climits>
 #include <map>
 #include <optional>
 
@@ -22,7 +23,7 @@ bool TPropertyValue::AsBool(bool* out) const {
 }
 
 bool TPropertyValue::AsInt(int* out) const {
-  if (kind != kInteger) return false;
+  if (kind != kInteger || integer < INT_MIN || integer > INT_MAX) return false;
   *out = static_cast<int>(integer);
   return true;
 }
@@ -305,7 +306,7 @@ struct Lexer {
       v.kind = TPropertyValue::kInteger;
       size_t used = 0;
       try {
-        v.integer = std::stoll(line.substr(at), &used, 0);
+        v.integer = std::stoll(line.substr(at), &used, 10);  // decimal: "010" is ten
       } catch (const std::exception&) {
         Fail("a number is expected");
       }

@@ -98,11 +98,9 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
   const TSurface& s = *surface_;
   const uint32_t key = s.At(0, s.Height() - 1);
   for (int y = rect.Top; y < rect.Bottom; ++y) {
-    const int sy =
-        static_cast<int>((static_cast<int64_t>(y - rect.Top) * s.Height()) / rect.Height());
+    const int sy = ScaledSourceIndex(y - rect.Top, s.Height(), rect.Height());
     for (int x = rect.Left; x < rect.Right; ++x) {
-      const int sx =
-          static_cast<int>((static_cast<int64_t>(x - rect.Left) * s.Width()) / rect.Width());
+      const int sx = ScaledSourceIndex(x - rect.Left, s.Width(), rect.Width());
       const uint32_t p = s.At(sx, sy);
       if (Transparent && p == key) continue;
       canvas.PutPixelRaw(x, y, p);
@@ -355,14 +353,10 @@ void TCanvas::Rectangle(const TRect& r) {
 void TCanvas::CopyRect(const TRect& dst, const TSurface& src, const TRect& srcRect) {
   if (dst.IsEmpty() || srcRect.IsEmpty()) return;
   for (int y = dst.Top; y < dst.Bottom; ++y) {
-    const int sy =
-        srcRect.Top +
-        static_cast<int>((static_cast<int64_t>(y - dst.Top) * srcRect.Height()) / dst.Height());
+    const int sy = srcRect.Top + ScaledSourceIndex(y - dst.Top, srcRect.Height(), dst.Height());
     if (sy < 0 || sy >= src.Height()) continue;
     for (int x = dst.Left; x < dst.Right; ++x) {
-      const int sx =
-          srcRect.Left +
-          static_cast<int>((static_cast<int64_t>(x - dst.Left) * srcRect.Width()) / dst.Width());
+      const int sx = srcRect.Left + ScaledSourceIndex(x - dst.Left, srcRect.Width(), dst.Width());
       if (sx < 0 || sx >= src.Width()) continue;
       PutPixelRaw(x, y, src.At(sx, sy));
     }

@@ -52,16 +52,19 @@ void TPngImage::CreateAlpha() {
   const size_t n = static_cast<size_t>(px_.width) * px_.height;
   switch (px_.colorType) {
     case ctGrayscale:
-      px_.colorType = ctGrayscaleAlpha;
-      px_.alpha.assign(n, 255);
-      px_.hasTransparentColor = false;
-      break;
     case ctRGB:
-      px_.colorType = ctRGBAlpha;
+      // The transparent colour becomes alpha 0: what was transparent stays so.
       px_.alpha.assign(n, 255);
+      if (px_.hasTransparentColor)
+        for (int y = 0; y < px_.height; ++y)
+          for (int x = 0; x < px_.width; ++x)
+            if (PixelColor(x, y) == px_.transparentColor)
+              px_.alpha[static_cast<size_t>(y) * px_.width + x] = 0;
+      px_.colorType = px_.colorType == ctRGB ? ctRGBAlpha : ctGrayscaleAlpha;
       px_.hasTransparentColor = false;
       break;
     case ctPalette:
+      if (!px_.paletteAlpha.empty()) return;  // its transparency table is its alpha
       px_.paletteAlpha.assign(256, 255);
       break;
     default:
@@ -116,9 +119,9 @@ void TPngImage::Draw(TCanvas& canvas, const TRect& rect) const {
   const int64_t rw = rect.Width(), rh = rect.Height();
   std::vector<int> columns(static_cast<size_t>(rw));
   for (int64_t i = 0; i < rw; ++i)
-    columns[i] = static_cast<int>(((2 * i + 1) * px_.width) / (2 * rw));
+    columns[i] = ScaledSourceIndex(i, px_.width, rw);
   for (int64_t j = 0; j < rh; ++j) {
-    const int sy = static_cast<int>(((2 * j + 1) * px_.height) / (2 * rh));
+    const int sy = ScaledSourceIndex(j, px_.height, rh);
     const int dy = rect.Top + static_cast<int>(j);
     for (int64_t i = 0; i < rw; ++i) {
       const int dx = rect.Left + static_cast<int>(i);

@@ -47,7 +47,7 @@ class TPngImage : public TGraphic {
   int Width() const override { return px_.width; }
   int Height() const override { return px_.height; }
   bool Empty() const override { return px_.width <= 0 || px_.height <= 0; }
-  // Scaled to rect (nearest pixel, sampled at pixel centres) and combined with what is
+  // Scaled to rect (ScaledSourceIndex: sampled at pixel centres) and combined with what is
   // there: per-pixel alpha, a transparent colour or a plain copy.
   void Draw(TCanvas& canvas, const TRect& rect) const override;
   std::unique_ptr<TGraphic> Clone() const override;
@@ -61,8 +61,9 @@ class TPngImage : public TGraphic {
   TPngColorType ColorType() const { return px_.colorType; }
   int BitDepth() const { return 8; }
   bool HasAlpha() const { return !px_.alpha.empty(); }
-  // Grey becomes grey+alpha, RGB becomes RGBA, with every alpha 255; a palette image gets
-  // a transparency table of 256 entries, all 255. Images with alpha keep theirs.
+  // Grey becomes grey+alpha, RGB becomes RGBA, with every alpha 255 except 0 for the
+  // transparent colour; a palette image without a transparency table gets one of 256
+  // entries, all 255. Images with alpha, or a palette image with its table, keep theirs.
   void CreateAlpha();
   // One row of colour bytes (3 per pixel for RGB and RGBA, in the order B, G, R).
   uint8_t* Scanline(int y);

@@ -150,6 +150,46 @@ TEST_F(ImageButton, DisabledShowsAThirdOfTheOpacityAndIgnoresTheMouse) {
   EXPECT_EQ(b->PngDisabled()->PixelAlpha(1, 1), 85U);
 }
 
+TEST_F(ImageButton, DisablingKeepsTransparentPixelsOfImagesWithoutAnAlphaChannel) {
+  // 2 x 1 images whose first pixel is transparent and whose second is red: a palette image
+  // with a transparency table (left as it is: a palette image is not faded) and an RGB
+  // image with a transparent colour (faded to a third).
+  struct Case {
+    const char* what;
+    std::string png;
+    unsigned secondAlpha;
+  };
+  const Case cases[] = {
+      {"palette", ui_testing::PngFile(2, 1, 3, {std::string("\0\1", 2)},
+                                      std::string("\x00\xFF\x00\xFF\x00\x00", 6),
+                                      std::string("\x00", 1)),
+       255},
+      {"rgb with a transparent colour",
+       ui_testing::PngFile(2, 1, 2, {std::string("\x00\xFF\x00\xFF\x00\x00", 6)}, "",
+                           std::string("\x00\x00\x00\xFF\x00\x00", 6)),
+       85},
+  };
+  for (const Case& c : cases) {
+    auto* b = new TPNGImageButton(form);
+    b->SetParent(form);
+    b->SetBounds(10, 10, 2, 1);
+    TPngImage image;
+    ASSERT_TRUE(image.LoadFromBytes(c.png)) << c.what;
+    ASSERT_EQ(image.PixelAlpha(0, 0), 0U) << c.what;
+    b->SetPngImg(&image);
+    form->Show();
+    b->SetEnabled(false);
+    app->ProcessMessages();
+    EXPECT_EQ(b->PngDisabled()->PixelAlpha(0, 0), 0U) << c.what;
+    EXPECT_EQ(b->PngDisabled()->PixelAlpha(1, 0), c.secondAlpha) << c.what;
+    EXPECT_EQ(Shown(form, 10, 10), clWhite) << c.what;  // the form beneath shows through
+    EXPECT_EQ(ColorToPixel(Shown(form, 11, 10)),
+              BlendPixel(ColorToPixel(clWhite), ColorToPixel(clRed), c.secondAlpha))
+        << c.what;
+    delete b;
+  }
+}
+
 TEST_F(ImageButton, FittingSqueezesLargerAndCentresSmallerImages) {
   auto* b = new TPNGImageButton(form);
   b->SetParent(form);

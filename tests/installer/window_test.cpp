@@ -207,6 +207,39 @@ TEST_F(Window, OnlyALeftPressOnTheBackgroundMovesTheWindow) {
   EXPECT_EQ(w->SystemCommands, (std::vector<uintptr_t>{0xF012, 0xF012}));
 }
 
+TEST_F(Window, AMoveFollowsThePointerOnlyWhileTheButtonIsDown) {
+  // The native hosts read all waiting input before handling the first: the release of a
+  // quick click waits in the queue while its press asks for the move.
+  host->DeliverAllAtOnce = true;
+  form->Show();
+  app->ProcessMessages();
+  THeadlessWindow* w = host->WindowOf(form);
+  const TRect start = w->ScreenBounds();
+  host->MouseMove(100, 100);
+  host->MouseDown(mbLeft, 100, 100);
+  host->MouseUp(mbLeft, 100, 100);
+  app->ProcessMessages();
+  host->MouseMove(160, 140);  // the button is up: nothing may follow the pointer now
+  app->ProcessMessages();
+  EXPECT_EQ(w->ScreenBounds(), start);
+  EXPECT_EQ(w->MoveLoops(), 0);
+
+  // A press read alone: the move runs until its release, which comes later.
+  host->MouseDown(mbLeft, 100, 100);
+  app->ProcessMessages();
+  host->MouseMove(120, 110);
+  host->MouseMove(130, 120);
+  app->ProcessMessages();
+  EXPECT_EQ(w->ScreenBounds(), start.Offset(30, 20));
+  host->MouseUp(mbLeft, 130, 120);
+  app->ProcessMessages();
+  host->MouseMove(200, 200);  // after the release
+  app->ProcessMessages();
+  EXPECT_EQ(w->ScreenBounds(), start.Offset(30, 20));
+  EXPECT_EQ(form->BoundsRect(), start.Offset(30, 20));
+  EXPECT_EQ(w->MoveLoops(), 1);
+}
+
 TEST_F(Window, TheCloseButtonEndsTheProgram) {
   host->MouseMove(585, 10);
   host->MouseDown(mbLeft, 585, 10);

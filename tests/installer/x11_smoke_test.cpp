@@ -1,8 +1,6 @@
 // The installer window on the real X11 host, under a private Xvfb server: a screenshot of
 // the window has its size and shows the skins where they belong.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,53 +13,17 @@
 #include "platform/ui/png_image.h"
 #include "platform/ui/x11/screenshot.h"
 #include "resources/resources.h"
+#include "tests/installer/x_session.h"
 #include "tests/support/temp_dir.h"
 
 using namespace ui;
 
 namespace {
 
-// An Xvfb of our own; display() is empty when it could not be started.
-class PrivateXServer {
- public:
-  PrivateXServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      close(fds[0]);
-      const std::string fd = std::to_string(fds[1]);
-      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-             "tcp", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    char buf[16] = {};
-    ssize_t n = pid_ > 0 ? read(fds[0], buf, sizeof buf - 1) : -1;
-    readEnd_ = fds[0];  // kept open: the server may write to it again
-    if (n > 0) display_ = ":" + std::string(buf, buf + n - (buf[n - 1] == '\n' ? 1 : 0));
-  }
-  ~PrivateXServer() {
-    if (readEnd_ >= 0) close(readEnd_);
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  int readEnd_ = -1;
-  std::string display_;
-};
-
 TEST(X11Smoke, TheWindowShowsOnAnXServer) {
-  PrivateXServer server;
+  x_session::PrivateXServer server;
   if (server.display().empty()) GTEST_SKIP() << "Xvfb could not be started (Debian package xvfb)";
-  const char* old = std::getenv("DISPLAY");
-  const std::string saved = old ? old : "";
-  setenv("DISPLAY", server.display().c_str(), 1);
+  x_session::ScopedDisplay display(server.display());
   platform::inject::ScopedServices services;
   services->messageBox = [](const std::string&, const char*, uint32_t) { return platform::kIdOk; };
   testing_support::TempDir dir;
@@ -107,10 +69,6 @@ TEST(X11Smoke, TheWindowShowsOnAnXServer) {
     EXPECT_TRUE(app.Terminated());
   }
   std::remove(nativeShot.c_str());
-  if (old)
-    setenv("DISPLAY", saved.c_str(), 1);
-  else
-    unsetenv("DISPLAY");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and alpha-blended scaled drawing.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -199,6 +200,41 @@ TEST(Canvas, ScaledImageDrawingSamplesPixelCentresAndBlends) {
   for (int y = 0; y < 310; ++y)
     if (y != 154) expectedRows.push_back(y);
   EXPECT_EQ(rows, expectedRows);
+}
+
+TEST(Canvas, EveryScaledCopyTakesThePixelUnderEachCentre) {
+  // A 4 x 4 source whose pixel (x, y) is the colour 16 * y + x + 1, drawn into n x n
+  // squares by the three ways of scaling.
+  TSurface source(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) source.Row(y)[x] = ColorToPixel(static_cast<TColor>(16 * y + x + 1));
+  TBitmap bitmap(4, 4);
+  bitmap.Surface() = source;
+  const TPngImage png = MakeImage(4, 4, [](int x, int y) {
+    return std::pair<TColor, unsigned>{static_cast<TColor>(16 * y + x + 1), 255u};
+  });
+  using Way = std::function<void(TCanvas&, const TRect&)>;
+  const std::pair<const char*, Way> ways[] = {
+      {"CopyRect", [&](TCanvas& c, const TRect& r) { c.CopyRect(r, source, {0, 0, 4, 4}); }},
+      {"TBitmap::Draw", [&](TCanvas& c, const TRect& r) { c.StretchDraw(r, bitmap); }},
+      {"TPngImage::Draw", [&](TCanvas& c, const TRect& r) { c.StretchDraw(r, png); }},
+  };
+  // The source column (and row) each destination column (and row) takes.
+  const std::vector<std::vector<int>> taken = {
+      {2}, {1, 3}, {0, 2, 3}, {0, 1, 2, 3}, {0, 0, 1, 1, 2, 2, 3, 3}};
+  for (const auto& [name, draw] : ways)
+    for (const std::vector<int>& cols : taken) {
+      const int n = static_cast<int>(cols.size());
+      TSurface s(n + 2, n + 2, ColorToPixel(W));
+      TCanvas c(&s);
+      draw(c, Bounds(1, 1, n, n));
+      for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+          EXPECT_EQ(PixelToColor(s.At(1 + i, 1 + j)), static_cast<TColor>(16 * cols[j] + cols[i] + 1))
+              << name << " into " << n << "x" << n << " at " << i << "," << j;
+      EXPECT_EQ(PixelToColor(s.At(0, 0)), W) << name;  // nothing outside the rectangle
+      EXPECT_EQ(PixelToColor(s.At(n + 1, n + 1)), W) << name;
+    }
 }
 
 TEST(Canvas, PatternBrushRepeatsFromTheTopLeftCorner) {

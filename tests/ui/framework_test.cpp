@@ -199,7 +199,7 @@ TEST_F(Framework, DefinitionsBuildFormsAndRejectWhatTheyDoNotKnow) {
                      "  Caption = '\xe6\xa0\x87\xe9\xa2\x98 ''q'''\n"  // 标题 'q'
                      "  object lbl TLabel\n"
                      "    Left = 3\n"
-                     "    Top = 4\n"
+                     "    Top = 010\n"
                      "    AutoSize = False\n"
                      "    Anchors = [akLeft, akBottom]\n"
                      "    Font.Color = clRed\n"
@@ -214,6 +214,7 @@ TEST_F(Framework, DefinitionsBuildFormsAndRejectWhatTheyDoNotKnow) {
   ASSERT_NE(lbl, nullptr);
   EXPECT_EQ(lbl->Parent(), f);
   EXPECT_EQ(lbl->Left(), 3);
+  EXPECT_EQ(lbl->Top(), 10);  // decimal, leading zero or not
   EXPECT_EQ(lbl->Anchors, akLeft | akBottom);
   EXPECT_EQ(lbl->Font.Color, clRed);
   EXPECT_FALSE(lbl->ParentFont());
@@ -226,6 +227,8 @@ TEST_F(Framework, DefinitionsBuildFormsAndRejectWhatTheyDoNotKnow) {
       "object A TForm\n  OnShow = NoSuchHandler\nend\n",
       "object A TForm\n  Caption = 'unterminated\nend\n",
       "object A TForm\n  ClientWidth = 5\n",
+      "object A TForm\n  Width = 0x10\nend\n",        // numbers are decimal
+      "object A TForm\n  Width = 4294967306\nend\n",  // beyond an int, not wrapped to 10
   };
   for (const char* text : bad) {
     auto* g = app->CreateForm<TForm>();
@@ -356,6 +359,33 @@ TEST_F(Framework, ComponentsFreeWhatTheyOwnAndTellTheOthers) {
   EXPECT_EQ(owner->Components().size(), 1U);
   delete owner;
   (void)grandChild;
+}
+
+TEST_F(Framework, TheApplicationCursorWinsWhileItIsSet) {
+  TForm* f = NewForm(100, 50);
+  Probe* hand = Add(f, "hand", Bounds(10, 10, 20, 20), clBlack);
+  hand->Cursor = crHandPoint;
+  Add(f, "plain", Bounds(50, 10, 20, 20), clRed);
+  f->Show();
+  THeadlessWindow* w = host->WindowOf(f);
+  auto cursorAt = [&](int x, int y) {
+    host->MouseMove(x, y);
+    app->ProcessMessages();
+    return w->Cursor();
+  };
+  EXPECT_EQ(cursorAt(15, 15), crHandPoint);
+  // Set while the pointer rests on the hand control: shown at once, and kept over every
+  // control the pointer reaches while it is set.
+  app->SetCursor(crHourGlass);
+  EXPECT_EQ(w->Cursor(), crHourGlass);
+  EXPECT_EQ(host->Cursor(), crHourGlass);
+  EXPECT_EQ(cursorAt(16, 16), crHourGlass);
+  EXPECT_EQ(cursorAt(55, 15), crHourGlass);
+  EXPECT_EQ(cursorAt(15, 15), crHourGlass);
+  // Once it ends, the control under the pointer has its own again.
+  app->SetCursor(crDefault);
+  EXPECT_EQ(w->Cursor(), crHandPoint);
+  EXPECT_EQ(cursorAt(55, 15), crDefault);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 namespace ui {
 
 THeadlessWindow::~THeadlessWindow() {
+  if (host_->move_.window == this) host_->move_ = {};
   auto& w = host_->windows_;
   w.erase(std::remove(w.begin(), w.end(), this), w.end());
 }
@@ -56,9 +57,20 @@ void THeadlessHost::Deliver(THostEvent e) {
   Application->PostHostEvent(e);
 }
 
-// One event at a time, and only when the application has taken the previous one.
+// One event at a time, and only when the application has taken the previous one (or all
+// of them at once). A move loop that waits for its release takes the input first.
 void THeadlessHost::PollEvents() {
-  if (!Application || Application->HostEventsPending() || input_.empty()) return;
+  if (move_.window && !ContinueMove()) return;
+  if (!Application || input_.empty()) return;
+  if (DeliverAllAtOnce) {
+    while (!input_.empty()) {
+      THostEvent e = input_.front().event;
+      input_.pop_front();
+      Deliver(e);
+    }
+    return;
+  }
+  if (Application->HostEventsPending()) return;
   THostEvent e = input_.front().event;
   input_.pop_front();
   Deliver(e);
@@ -71,20 +83,34 @@ bool THeadlessHost::WaitEvents(int) {
 }
 
 void THeadlessHost::RunMoveLoop(THeadlessWindow* w) {
-  const TRect start = w->ScreenBounds();
-  const TPoint press = pointer_;
+  move_ = {w, w->ScreenBounds(), pointer_};
+  ContinueMove();
+}
+
+bool THeadlessHost::ContinueMove() {
+  THeadlessWindow* w = move_.window;
   while (!input_.empty()) {
     const THostEvent e = input_.front().event;
     if (e.kind != THostEvent::kMouse) break;
     input_.pop_front();
+    if (e.msg == kCmMouseLeave) continue;  // no position
     // Positions are read in the window's frame at the start of the loop.
-    pointer_ = {start.Left + e.x, start.Top + e.y};
-    const int dx = pointer_.X - press.X, dy = pointer_.Y - press.Y;
-    w->SetBounds(start.Offset(dx, dy));
+    pointer_ = {move_.start.Left + e.x, move_.start.Top + e.y};
+    const int dx = pointer_.X - move_.press.X, dy = pointer_.Y - move_.press.Y;
+    w->SetBounds(move_.start.Offset(dx, dy));
     if (w->Form())
-      w->Form()->SetBounds(start.Left + dx, start.Top + dy, start.Width(), start.Height());
-    if (e.msg == kWmLButtonUp) break;
+      w->Form()->SetBounds(move_.start.Left + dx, move_.start.Top + dy, move_.start.Width(),
+                           move_.start.Height());
+    if (e.msg == kWmLButtonUp) {
+      move_ = {};
+      return true;
+    }
   }
+  if (!input_.empty()) {  // other input ends the loop, as a key does the system's
+    move_ = {};
+    return true;
+  }
+  return false;
 }
 
 namespace {

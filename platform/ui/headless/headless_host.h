@@ -3,9 +3,12 @@
 //
 // Injected input waits in the host until the application takes it, one event at a time,
 // so an event is delivered to the window that is on top at that moment (a message box
-// opened meanwhile gets it). Positions are client coordinates of that window. The modal
-// move loop (SC_MOVE | HTCAPTION) consumes the injected pointer moves up to the next
-// button release and moves the window by the pointer's travel, as the system's loop does.
+// opened meanwhile gets it). With DeliverAllAtOnce, the application gets every waiting
+// event at its next look, as the X11 and Win32 hosts read all pending input before the
+// first is handled. Positions are client coordinates of that window. The modal move loop
+// (SC_MOVE | HTCAPTION) consumes the injected pointer moves up to the next left-button
+// release and moves the window by the pointer's travel, as the system's loop does; input
+// injected later goes to it until that release comes.
 #pragma once
 
 #include <deque>
@@ -82,6 +85,7 @@ class THeadlessHost : public THostSystem {
   void Type(const std::string& gbk);
   void RequestClose();
   size_t PendingInput() const { return input_.size(); }
+  bool DeliverAllAtOnce = false;
 
   // ---- Reading back ----
   THeadlessWindow* WindowOf(const TCustomForm* form) const;
@@ -99,6 +103,13 @@ class THeadlessHost : public THostSystem {
   void PushKey(uint32_t msg, int key, TShiftState shift);
   void Deliver(THostEvent e);
   void RunMoveLoop(THeadlessWindow* w);
+  // Follows the waiting pointer input; false while the release has not come yet.
+  bool ContinueMove();
+  struct Move {
+    THeadlessWindow* window = nullptr;
+    TRect start;
+    TPoint press;
+  } move_;
   TSize screen_;
   TPoint pointer_;
   TCursor cursor_ = crDefault;

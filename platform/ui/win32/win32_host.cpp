@@ -1,7 +1,9 @@
 // The Win32 host: a real window per form (borderless popups for borderless forms),
 // painted from the composed surface with SetDIBitsToDevice. Input arrives through the
 // window procedure and goes to the application's queue; WM_SYSCOMMAND goes to the
-// system's own handling, so SC_MOVE | HTCAPTION runs the system's modal move loop.
+// system's own handling, so SC_MOVE | HTCAPTION runs the system's modal move loop (only
+// while the left button is still down). Each window shows the cursor the framework last
+// gave it (TCustomForm::UpdateCursor), again on every WM_SETCURSOR.
 #include <windows.h>
 #include <windowsx.h>
 
@@ -50,6 +52,11 @@ class TWin32Window : public THostWindow {
     if (::GetCursorPos(&p) && ::GetWindowRect(hwnd_, &r) && ::PtInRect(&r, p)) ApplyCursor();
   }
   void SystemCommand(uintptr_t command, intptr_t lParam) override {
+    // The move loop waits for a WM_LBUTTONUP: with the release of a quick click read
+    // from the queue already (GetKeyState follows what has been read), it would wait
+    // for one that never comes.
+    const int left = ::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+    if ((command & 0xFFF0) == SC_MOVE && ::GetKeyState(left) >= 0) return;
     // Synchronously, to the window's own procedure, as SendMessageA does.
     ::SendMessageA(hwnd_, WM_SYSCOMMAND, command, lParam);
   }

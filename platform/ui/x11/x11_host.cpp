@@ -2,7 +2,10 @@
 // borderless forms, fixed in size, painted with XPutImage from the composed surface.
 // A borderless form is moved through the window manager's move request
 // (_NET_WM_MOVERESIZE) where the manager offers it, and by a pointer-following loop of
-// our own where there is none (a bare X server such as Xvfb).
+// our own where there is none (a bare X server such as Xvfb). Either starts only while
+// the left button is held (the release of a quick click may already have been read) and
+// ends at its release: the loop also ends when the server reports the button up, and a
+// release that reaches the window after the manager was asked cancels the request.
 // The framework's headers first: Xlib defines macros (KeyPress, None ...) that would clash.
 #include "platform/system.h"
 #include "platform/ui/controls.h"
@@ -50,9 +53,14 @@ class TX11Window : public THostWindow {
   intptr_t NativeHandle() const override { return static_cast<intptr_t>(window_); }
   void Moved(int x, int y) { bounds_ = Bounds(x, y, bounds_.Width(), bounds_.Height()); }
   TCustomForm* Form() const { return form_; }
+  // A button event of this window: a left release while the manager's move was asked
+  // for means the manager never took the pointer, so the request is withdrawn.
+  void ButtonSeen(bool press, unsigned button);
 
  private:
   void MoveLoop();
+  void SendMoveResize(long direction, TPoint at);
+  bool managerMoveAsked_ = false;
   TX11Host* host_;
   TCustomForm* form_;
   Window window_ = 0;
@@ -103,11 +111,14 @@ class TX11Host : public THostSystem {
   TSize ScreenSize() const override {
     return {DisplayWidth(display_, screen_), DisplayHeight(display_, screen_)};
   }
-  TPoint CursorPos() const override {
+  TPoint CursorPos() const override { return QueryPointer(nullptr); }
+  // The pointer's screen position and, in *mask, the server's button and key state now.
+  TPoint QueryPointer(unsigned* mask) const {
     Window r, c;
     int rx = 0, ry = 0, wx, wy;
-    unsigned mask;
-    XQueryPointer(display_, root_, &r, &c, &rx, &ry, &wx, &wy, &mask);
+    unsigned m = 0;
+    XQueryPointer(display_, root_, &r, &c, &rx, &ry, &wx, &wy, &m);
+    if (mask) *mask = m;
     return {rx, ry};
   }
   void SetCursor(TCursor cursor) override {
@@ -237,6 +248,7 @@ void TX11Host::Translate(XEvent& e) {
       h.y = e.xbutton.y;
       h.shift = ShiftOf(e.xbutton.state);
       if (press) h.shift |= b == 1 ? ssLeft : b == 2 ? ssMiddle : ssRight;
+      w->ButtonSeen(press, b);
       break;
     }
     case MotionNotify:
@@ -390,43 +402,74 @@ void TX11Window::SetCursor(TCursor cursor) {
 
 void TX11Window::SystemCommand(uintptr_t command, intptr_t) {
   if ((command & 0xFFF0) != kScMove) return;
-  Display* d = host_->display_;
+  unsigned mask = 0;
+  const TPoint p = host_->QueryPointer(&mask);
+  if (!(mask & Button1Mask)) return;  // released already: there is nothing to follow
   if (host_->ManagerMoves()) {
-    const TPoint p = host_->CursorPos();
-    XUngrabPointer(d, CurrentTime);
-    XEvent e = {};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = window_;
-    e.xclient.message_type = host_->moveResize_;
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = p.X;
-    e.xclient.data.l[1] = p.Y;
-    e.xclient.data.l[2] = 8;  // move
-    e.xclient.data.l[3] = 1;  // the left button
-    e.xclient.data.l[4] = 1;  // asked by an application
-    XSendEvent(d, host_->root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
-    XFlush(d);
+    XUngrabPointer(host_->display_, CurrentTime);
+    SendMoveResize(8, p);  // move
+    managerMoveAsked_ = true;
     return;
   }
   MoveLoop();
 }
 
-// No window manager: follow the pointer until the left button is released.
+void TX11Window::SendMoveResize(long direction, TPoint at) {
+  Display* d = host_->display_;
+  XEvent e = {};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = window_;
+  e.xclient.message_type = host_->moveResize_;
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = at.X;
+  e.xclient.data.l[1] = at.Y;
+  e.xclient.data.l[2] = direction;
+  e.xclient.data.l[3] = 1;  // the left button
+  e.xclient.data.l[4] = 1;  // asked by an application
+  XSendEvent(d, host_->root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  XFlush(d);
+}
+
+void TX11Window::ButtonSeen(bool press, unsigned button) {
+  if (!managerMoveAsked_ || button != 1) return;
+  managerMoveAsked_ = false;
+  if (!press) SendMoveResize(11, host_->CursorPos());  // _NET_WM_MOVERESIZE_CANCEL
+}
+
+// No window manager: follow the pointer until the left button is released. The release
+// event ends it; so does the server's word that the button is up (a motion without the
+// button, or a look every 100 ms), since that event may never come to this window.
 void TX11Window::MoveLoop() {
   Display* d = host_->display_;
   const TPoint start = host_->CursorPos();
   const TRect origin = bounds_;
   XGrabPointer(d, window_, False, ButtonReleaseMask | PointerMotionMask, GrabModeAsync,
                GrabModeAsync, None, None, CurrentTime);
+  auto follow = [&](int x, int y) {
+    bounds_ = origin.Offset(x - start.X, y - start.Y);
+    XMoveWindow(d, window_, bounds_.Left, bounds_.Top);
+  };
   for (;;) {
+    if (!XPending(d)) {
+      pollfd p{ConnectionNumber(d), POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) {
+        unsigned mask = 0;
+        const TPoint now = host_->QueryPointer(&mask);
+        if (!(mask & Button1Mask)) {
+          follow(now.X, now.Y);
+          break;
+        }
+        continue;
+      }
+    }
     XEvent e;
     XNextEvent(d, &e);
-    if (e.type == MotionNotify || e.type == ButtonRelease) {
-      const int x = e.type == MotionNotify ? e.xmotion.x_root : e.xbutton.x_root;
-      const int y = e.type == MotionNotify ? e.xmotion.y_root : e.xbutton.y_root;
-      bounds_ = origin.Offset(x - start.X, y - start.Y);
-      XMoveWindow(d, window_, bounds_.Left, bounds_.Top);
-      if (e.type == ButtonRelease && e.xbutton.button == 1) break;
+    if (e.type == MotionNotify) {
+      follow(e.xmotion.x_root, e.xmotion.y_root);
+      if (!(e.xmotion.state & Button1Mask)) break;
+    } else if (e.type == ButtonRelease) {
+      follow(e.xbutton.x_root, e.xbutton.y_root);
+      if (e.xbutton.button == 1) break;
     } else {
       host_->Translate(e);
     }
