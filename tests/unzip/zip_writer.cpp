@@ -28,14 +28,14 @@ struct Placed {
 
 std::string LocalHeader(const Entry& e, const std::string& compressed) {
   const bool z64 = e.zip64Uncompressed || e.zip64Compressed;
-  std::string extra;
+  std::string zip64;
   if (z64 && e.zip64ExtraInLocal) {
-    Put16(extra, 1);
-    Put16(extra, 16);
-    Put64(extra, e.data.size());
-    Put64(extra, compressed.size());
+    Put16(zip64, 1);
+    Put16(zip64, 16);
+    Put64(zip64, e.data.size());
+    Put64(zip64, compressed.size());
   }
-  extra += e.localExtra;
+  const std::string extra = e.zip64AfterLocalExtra ? e.localExtra + zip64 : zip64 + e.localExtra;
   std::string h;
   Put32(h, 0x04034b50);
   Put16(h, z64 ? 45 : 20);

@@ -27,6 +27,7 @@ struct Entry {
   bool zip64Compressed = false;
   bool zip64Offset = false;
   bool zip64ExtraInLocal = true;
+  bool zip64AfterLocalExtra = false;  // the local Zip64 field after localExtra's fields
   // Damage: a central extra length larger than what is written, a local-header offset
   // written in place of the real one, a central header without its Zip64 extra field.
   uint16_t declaredExtraSurplus = 0;
