@@ -239,6 +239,8 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
   FArchiveDate = FileDate(s);
   if (Count() > 0) ReleaseLists();
   TEndCentral& end = *FEndCentral;
+  // Nothing of an earlier read's end record stays (an empty file has none to overwrite it).
+  end.Reset();
 
   bool found = end.FindEndRecord(s);
   if (found && end.StartCentralDisk32() > end.ThisDisk32()) found = false;
@@ -339,6 +341,12 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       }
       FReading = s;
       pendingExtra = 0;
+      if (ok) {
+        // Every later step may need these values: a marker whose value is missing fails
+        // the read here, whatever the sort mode.
+        static_cast<void>(rec->CompressedSize64());
+        static_cast<void>(rec->UncompressedSize64());
+      }
       if (!ok) {
         if (FDirectoryRebuilt) break;
         if (GetMultiMode() == 0 && RebuildDirectory()) {
@@ -392,34 +400,34 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       }
       pending.push_back(std::move(rec));
     }
+    if (!pending.empty()) {
+      std::vector<TZipHeaderInfo*> records;
+      records.reserve(pending.size());
+      for (auto& rec : pending) records.push_back(rec.release());
+      FEntryList->AddAll(records);
+    }
+
+    if (end.ThisDisk32() > 0 && end.CommentLength != 0) {
+      if (useSide) {
+        side->Seek(end.CommentPosition, soFromBeginning);
+        std::string text(end.CommentLength, '\0');
+        const int32_t n = std::max(0, side->Read(text.data(), end.CommentLength));
+        text.resize(static_cast<size_t>(n));
+        end.ZipComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
+        end.CommentModified = false;
+      } else {
+        if (end.ThisDisk32() != FCurrentDisk) OpenDisk(static_cast<int64_t>(end.ThisDisk32()) + 1);
+        GetZipComment();
+      }
+    }
+    // CurrentDisk stays the volume the archive stream is open on (OpenDisk keeps it).
+    if (useSide) FCurrentDisk = 0;
+    ApplySortMode(SortMode);
   } catch (const EBadZipFile&) {
-    // A Zip64 value that is needed but missing.
+    // A Zip64 value that is needed but missing: the same in every sort mode.
     ClearArchive();
     throw;
   }
-  if (!pending.empty()) {
-    std::vector<TZipHeaderInfo*> records;
-    records.reserve(pending.size());
-    for (auto& rec : pending) records.push_back(rec.release());
-    FEntryList->AddAll(records);
-  }
-
-  if (end.ThisDisk32() > 0 && end.CommentLength != 0) {
-    if (useSide) {
-      side->Seek(end.CommentPosition, soFromBeginning);
-      std::string text(end.CommentLength, '\0');
-      const int32_t n = std::max(0, side->Read(text.data(), end.CommentLength));
-      text.resize(static_cast<size_t>(n));
-      end.ZipComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
-      end.CommentModified = false;
-    } else {
-      if (end.ThisDisk32() != FCurrentDisk) OpenDisk(static_cast<int64_t>(end.ThisDisk32()) + 1);
-      GetZipComment();
-    }
-  }
-  // CurrentDisk stays the volume the archive stream is open on (OpenDisk keeps it).
-  if (useSide) FCurrentDisk = 0;
-  ApplySortMode(SortMode);
   FReading = nullptr;
 }
 

@@ -276,14 +276,28 @@ TEST_F(Directory, Zip64EntriesAndEndRecords) {
   EXPECT_EQ(z.EntryList()->Entry(3)->CompressedSize64(), 12u);
 }
 
-TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchive) {
-  auto entries = Sample();
-  entries[2].zip64Offset = true;
-  entries[2].omitZip64Extra = true;  // 0xFFFFFFFF in the offset field, no Zip64 block
-  Use(zip_writer::Build(entries));
-  EXPECT_THROW_TEXT(z.OpenArchive(), EBadZipFile, "Not a valid zip file!");
-  EXPECT_EQ(z.ZipName(), "");
-  EXPECT_EQ(z.Count(), 0);
+TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchiveInEverySortMode) {
+  // 0xFFFFFFFF in one field of a central header, no Zip64 block: the same outcome
+  // whether or not the sort mode looks at that field.
+  for (int field = 0; field < 3; ++field) {
+    for (int mode = ByName; mode <= ByNone; ++mode) {
+      auto entries = Sample();
+      entries[2].zip64Offset = field == 0;
+      entries[2].zip64Compressed = field == 1;
+      entries[2].zip64Uncompressed = field == 2;
+      entries[2].omitZip64Extra = true;
+      TZipExtractor t;
+      const std::string name = dir / "marker.zip";
+      ASSERT_TRUE(WriteFileBytes(name, zip_writer::Build(entries)));
+      t.SetZipName(name);
+      t.SortMode = static_cast<TZipSortMode>(mode);
+      EXPECT_THROW_TEXT(t.OpenArchive(), EBadZipFile, "Not a valid zip file!");
+      EXPECT_EQ(t.ZipName(), "") << field << " " << mode;
+      EXPECT_EQ(t.Count(), 0) << field << " " << mode;
+      EXPECT_EQ(t.ArchiveStream(), nullptr) << field << " " << mode;
+      EXPECT_EQ(t.SortedView(), nullptr) << field << " " << mode;
+    }
+  }
 }
 
 TEST_F(Directory, AChangedFileIsReadAgain) {
@@ -307,6 +321,32 @@ TEST_F(Directory, AChangedFileIsReadAgain) {
   z.OpenArchive();
   EXPECT_EQ(z.Count(), 1);
   EXPECT_EQ(z.EntryFileName(0), "only.txt");
+}
+
+TEST_F(Directory, AnArchiveThatBecameEmptyIsAnEmptyDirectory) {
+  Use(zip_writer::Build(Sample()));
+  z.OpenArchive();
+  z.CloseArchive();
+  ASSERT_EQ(z.Count(), 4);
+  ASSERT_TRUE(WriteFileBytes(path, ""));
+  using namespace platform;
+  Handle h = CreateFileA(path, kGenericWrite, kShareRead, kOpenExisting);
+  ASSERT_NE(h, kInvalidHandle);
+  const uint32_t may2020 = (40u << 25) | (5u << 21) | (17u << 16) | (12u << 11);
+  ASSERT_TRUE(SetFileDosDateTime(h, may2020));
+  CloseHandle(h);
+
+  TZipExtractor fresh;
+  fresh.SetZipName(path);
+  for (TZipExtractor* t : {&z, &fresh}) {
+    t->OpenArchive();  // read again (its date changed), or for the first time
+    EXPECT_EQ(t->Count(), 0);
+    EXPECT_NE(t->EntryList(), nullptr);
+    EXPECT_EQ(t->ZipName(), path);
+    EXPECT_EQ(t->EndCentral()->EntryCount64(), 0u) << "no end record of the earlier read";
+    EXPECT_EQ(t->EndCentral()->CentralOffset64(), 0u);
+    t->CloseArchive();
+  }
 }
 
 TEST_F(Directory, KeepZipOpenAndClearArchive) {
