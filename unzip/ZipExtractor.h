@@ -180,8 +180,16 @@ class TZipExtractor : public TComponent {
   void OpenWithRetry();
   void ClearArchive();
   void ReadDirectory(TStream* Stream);
+  // Called from outside a directory read, works on the archive itself (opening it); false
+  // when it cannot, the directory then left as it was.
   bool RebuildDirectory();
   void ApplySortMode(TZipSortMode Mode);
+  // The last directory read could not account for the archive's bytes up to its end, or
+  // found more central headers than the entry count says: the entries it found are
+  // there, but the archive is damaged. The offset is where reading stopped (-1 when not
+  // damaged). Both are reset whenever the archive is forgotten or read again.
+  bool DirectoryDamaged() const { return FDamageOffset >= 0; }
+  int64_t DirectoryDamageOffset() const { return FDamageOffset; }
 
   // ---- Multiple volumes (numbered from 1 here) ----
   TStream* OpenDisk(int64_t N);
@@ -277,8 +285,10 @@ class TZipExtractor : public TComponent {
   int32_t FMultiMode = 0;
   bool FCheckDiskLabels = true;
   std::string FPartBaseName;
-  // The stream ReadDirectory is reading (the archive, a volume or the side file).
+  // The stream ReadDirectory is reading (the archive, a volume or the side file); null
+  // outside a directory read.
   TStream* FReading = nullptr;
+  int64_t FDamageOffset = -1;
 };
 
 }  // namespace unzip

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -483,28 +482,34 @@ bool TZipHeaderInfo::ReadLocal(TStream* stream) {
     std::vector<uint8_t> extra(LocalExtraLength);
     const int32_t n = std::max(0, stream->Read(extra.data(), LocalExtraLength));
     DecodeStoredName(std::move(name), extra.data(), static_cast<size_t>(n), -1, convert);
-    // The first extra field, when it is Zip64, in the layout of the block; values that
-    // would lie beyond the field are not taken.
-    uint8_t b[32] = {};
-    std::memcpy(b, extra.data(), static_cast<size_t>(std::min<int32_t>(n, 32)));
-    if (n >= 4 && Le16(b) == 1) {
+    // The Zip64 field, wherever it stands among the extra fields, in the layout of the
+    // block; values that would lie beyond the field are not taken.
+    const size_t length = static_cast<size_t>(n);
+    for (size_t offset = 0; offset + 4 <= length;) {
+      const uint8_t* b = extra.data() + offset;
+      const size_t end = std::min(length, offset + 4 + Le16(b + 2));
+      if (Le16(b) != 1) {
+        offset = end;
+        continue;
+      }
       TZip64Info& block = EnsureZip64();
       block.Tag = 1;
       block.Size = Le16(b + 2);
-      const int32_t end = std::min<int32_t>(n, 4 + block.Size);
-      if (end >= 12) {
+      const size_t size = end - offset;  // the field's bytes, its tag and size included
+      if (size >= 12) {
         block.UncompressedSize64 = Le64(b + 4);
         block.Present |= TZip64Info::kUncompressed;
       }
-      if (end >= 20) {
+      if (size >= 20) {
         block.CompressedSize64 = Le64(b + 12);
         block.Present |= TZip64Info::kCompressed;
       }
       // Bytes 20..27 would be an offset: a local header's offset is where it was found.
-      if (end >= 32) {
+      if (size >= 32) {
         block.DiskNumberStart32 = Le32(b + 28);
         block.Present |= TZip64Info::kDisk;
       }
+      break;
     }
     stream->Seek(-n, soFromCurrent);
   }

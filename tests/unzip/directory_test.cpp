@@ -52,6 +52,18 @@ class Directory : public ::testing::Test {
 
 uint64_t Offset(const TZipHeaderInfo* r) { return r->LocalHeaderOffset64(); }
 
+// Where the local header of the entry with this (unique) name starts.
+int64_t LocalAt(const std::string& bytes, const std::string& name) {
+  return static_cast<int64_t>(bytes.find(name)) - 30;
+}
+
+// Where the k-th (from 0) central header starts.
+int64_t CentralAt(const std::string& bytes, size_t k) {
+  size_t at = bytes.find("PK\x01\x02");
+  while (k-- > 0 && at != std::string::npos) at = bytes.find("PK\x01\x02", at + 4);
+  return at == std::string::npos ? -1 : static_cast<int64_t>(at);
+}
+
 }  // namespace
 
 TEST_F(Directory, ReadsEveryCentralHeaderInPhysicalOrder) {
@@ -199,16 +211,109 @@ TEST_F(Directory, ASecondHeaderForTheSameLocalHeaderRebuildsFromLocalHeaders) {
   EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u);
   EXPECT_EQ(z.EntryList()->Entry(1)->CommentLength, 10);
   EXPECT_EQ(z.EntryList()->Entry(1)->VersionMadeBy, 20);
+  EXPECT_EQ(z.EntryList()->Entry(3)->ExternalAttributes, 0x20u) << "every header is read";
+  EXPECT_FALSE(z.DirectoryDamaged()) << "every byte is accounted for";
+  EXPECT_EQ(z.DirectoryDamageOffset(), -1);
 }
 
 TEST_F(Directory, AnUnreadableCentralHeaderRebuilds) {
-  Use(zip_writer::Build(Sample(), {.corruptCentral = 1}));
+  const std::string bytes = zip_writer::Build(Sample(), {.corruptCentral = 1});
+  Use(bytes);
   z.OpenArchive();
   EXPECT_TRUE(z.DirectoryRebuilt());
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
   EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u) << "filled in by its header";
   EXPECT_EQ(z.EntryList()->Entry(2)->ExternalAttributes, 0u)
       << "headers after the broken one are not read: the record keeps no central data";
+  EXPECT_TRUE(z.DirectoryDamaged()) << "the rebuild cannot account for the broken header";
+  EXPECT_EQ(z.DirectoryDamageOffset(), static_cast<int64_t>(bytes.find("PKX\x02")));
+}
+
+TEST_F(Directory, ARebuildStepsOverDataDescriptors) {
+  // Entries whose local headers hold no sizes, each form of descriptor after their data,
+  // an empty deflated entry among them (its descriptor reads as either width). The
+  // rebuild comes from a second central header, or from local headers alone.
+  struct Case {
+    uint8_t descriptor;
+    bool central;
+  } cases[] = {{16, true}, {12, true}, {24, true}, {0, true}, {16, false}, {12, false}, {24, false}};
+  for (const Case& c : cases) {
+    std::vector<Entry> entries = Sample();
+    entries.insert(entries.begin() + 2, Entry{"empty.txt", "", 8});
+    for (Entry& e : entries) e.descriptor = c.descriptor;
+    const std::string bytes =
+        c.central ? zip_writer::Build(entries, {.duplicateCentral = {1}})
+                  : zip_writer::Build(entries, {.omitCentral = true, .omitEndRecord = true});
+    TZipExtractor t;
+    t.IncompleteZipMode = izAssumeBad;
+    const std::string name = dir / "described.zip";
+    ASSERT_TRUE(WriteFileBytes(name, bytes));
+    t.SetZipName(name);
+    t.OpenArchive();
+    const std::string row = std::to_string(c.descriptor) + (c.central ? " central" : " local");
+    EXPECT_TRUE(t.DirectoryRebuilt()) << row;
+    ASSERT_EQ(t.Count(), 5) << row;
+    EXPECT_FALSE(t.DirectoryDamaged()) << row << " at " << t.DirectoryDamageOffset();
+    for (int32_t i = 0; i < 5; ++i) {
+      const Entry& e = entries[static_cast<size_t>(i)];
+      const TZipHeaderInfo* r = t.EntryList()->Entry(i);
+      EXPECT_EQ(r->FileName(), e.name.substr(e.name.rfind('/') + 1)) << row;
+      EXPECT_EQ(static_cast<int64_t>(Offset(r)), LocalAt(bytes, e.name)) << row;
+      const size_t packed = e.method == 8 ? zip_writer::Deflate(e.data).size() : e.data.size();
+      EXPECT_EQ(r->CompressedSize64(), packed) << row << " " << e.name;
+      EXPECT_EQ(r->UncompressedSize64(), e.data.size()) << row << " " << e.name;
+      EXPECT_EQ(r->Crc32, zip_writer::Crc32(e.data)) << row << " " << e.name;
+    }
+  }
+}
+
+TEST_F(Directory, ARebuildThatCannotAccountForTheArchiveIsDamaged) {
+  // Each shape forces a rebuild; the damage offset is where the local entries stop
+  // making sense (-1: none), and the entries before it are kept.
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<Entry>&)> change;
+    Options options;
+    int32_t count;
+    const char* stopsAt;  // the entry whose local header is rejected, or nullptr
+  } cases[] = {
+      {"a spoiled local signature", nullptr, {.duplicateCentral = {0}, .corruptLocal = 2}, 2,
+       "data.bin"},
+      {"a Zip64 field after another local extra field",
+       [](std::vector<Entry>& e) {
+         e[2].zip64Uncompressed = e[2].zip64Compressed = true;
+         e[2].localExtra = std::string("UT\x05\x00\x01\x00\x00\x00\x00", 9);
+         e[2].zip64AfterLocalExtra = true;
+       },
+       {.duplicateCentral = {0}}, 4, nullptr},
+      {"local size markers without a Zip64 field",
+       [](std::vector<Entry>& e) {
+         e[2].zip64Uncompressed = e[2].zip64Compressed = true;
+         e[2].zip64ExtraInLocal = false;
+       },
+       {.duplicateCentral = {0}}, 2, "data.bin"},
+      {"a last entry with a descriptor flag and no descriptor, nothing after it",
+       [](std::vector<Entry>& e) { e[3].descriptor = 0; },
+       {.omitCentral = true, .omitEndRecord = true}, 3, "Zeta.TXT"},
+      {"a last entry cut short", nullptr, {.omitCentral = true, .omitEndRecord = true}, 3,
+       "Zeta.TXT"},
+  };
+  for (const Case& c : cases) {
+    std::vector<Entry> entries = Sample();
+    if (c.change) c.change(entries);
+    std::string bytes = zip_writer::Build(entries, c.options);
+    if (std::string(c.what) == "a last entry cut short") bytes.resize(bytes.size() - 3);
+    TZipExtractor t;
+    t.IncompleteZipMode = izAssumeBad;
+    const std::string name = dir / "partial.zip";
+    ASSERT_TRUE(WriteFileBytes(name, bytes));
+    t.SetZipName(name);
+    t.OpenArchive();
+    EXPECT_TRUE(t.DirectoryRebuilt()) << c.what;
+    EXPECT_EQ(t.Count(), c.count) << c.what;
+    EXPECT_EQ(t.DirectoryDamaged(), c.stopsAt != nullptr) << c.what;
+    EXPECT_EQ(t.DirectoryDamageOffset(), c.stopsAt ? LocalAt(bytes, c.stopsAt) : -1) << c.what;
+  }
 }
 
 TEST_F(Directory, ASelfExtractorWithOffsetsThatIgnoreItsStub) {
@@ -276,14 +381,120 @@ TEST_F(Directory, Zip64EntriesAndEndRecords) {
   EXPECT_EQ(z.EntryList()->Entry(3)->CompressedSize64(), 12u);
 }
 
-TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchive) {
-  auto entries = Sample();
-  entries[2].zip64Offset = true;
-  entries[2].omitZip64Extra = true;  // 0xFFFFFFFF in the offset field, no Zip64 block
-  Use(zip_writer::Build(entries));
-  EXPECT_THROW_TEXT(z.OpenArchive(), EBadZipFile, "Not a valid zip file!");
-  EXPECT_EQ(z.ZipName(), "");
-  EXPECT_EQ(z.Count(), 0);
+TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchiveInEverySortMode) {
+  // 0xFFFFFFFF in one field of a central header, no Zip64 block: the same outcome
+  // whether or not the sort mode looks at that field.
+  for (int field = 0; field < 3; ++field) {
+    for (int mode = ByName; mode <= ByNone; ++mode) {
+      auto entries = Sample();
+      entries[2].zip64Offset = field == 0;
+      entries[2].zip64Compressed = field == 1;
+      entries[2].zip64Uncompressed = field == 2;
+      entries[2].omitZip64Extra = true;
+      TZipExtractor t;
+      const std::string name = dir / "marker.zip";
+      ASSERT_TRUE(WriteFileBytes(name, zip_writer::Build(entries)));
+      t.SetZipName(name);
+      t.SortMode = static_cast<TZipSortMode>(mode);
+      EXPECT_THROW_TEXT(t.OpenArchive(), EBadZipFile, "Not a valid zip file!");
+      EXPECT_EQ(t.ZipName(), "") << field << " " << mode;
+      EXPECT_EQ(t.Count(), 0) << field << " " << mode;
+      EXPECT_EQ(t.ArchiveStream(), nullptr) << field << " " << mode;
+      EXPECT_EQ(t.SortedView(), nullptr) << field << " " << mode;
+    }
+  }
+}
+
+TEST_F(Directory, CentralHeadersBeyondTheEntryCountAreReadAndMarkTheDamage) {
+  // Three entries; the end record (or the Zip64 end record) declares fewer.
+  const std::vector<Entry> three = {{"a.txt", "alpha"}, {"b.txt", "bravo", 8}, {"c.txt", "charlie"}};
+  struct Case {
+    Options options;
+    int64_t firstUncounted;  // -1: the count is right
+  } cases[] = {
+      {{.entryCount = 1}, 1},
+      {{.entryCount = 0}, 0},
+      {{.entryCount = 2}, 2},
+      {{.zip64End = true, .zip64EntryCount = 1}, 1},
+      {{}, -1},
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = zip_writer::Build(three, c.options);
+    TZipExtractor t;
+    const std::string name = dir / "count.zip";
+    ASSERT_TRUE(WriteFileBytes(name, bytes));
+    t.SetZipName(name);
+    t.OpenArchive();
+    const int64_t expected = c.firstUncounted < 0 ? -1 : CentralAt(bytes, size_t(c.firstUncounted));
+    ASSERT_EQ(t.Count(), 3) << expected;
+    EXPECT_EQ(t.EntryFileName(2), "c.txt");
+    EXPECT_FALSE(t.DirectoryRebuilt());
+    EXPECT_EQ(t.DirectoryDamageOffset(), expected);
+    EXPECT_EQ(t.DirectoryDamaged(), expected >= 0);
+    t.ClearArchive();
+    EXPECT_FALSE(t.DirectoryDamaged()) << "forgotten with the archive";
+    EXPECT_EQ(t.DirectoryDamageOffset(), -1);
+  }
+  // An archive without entries has nothing beyond its count.
+  TZipExtractor empty;
+  ASSERT_TRUE(WriteFileBytes(dir / "none.zip", zip_writer::Build({}, {.comment = "PK\x01\x02"})));
+  empty.SetZipName(dir / "none.zip");
+  empty.OpenArchive();
+  EXPECT_EQ(empty.Count(), 0);
+  EXPECT_FALSE(empty.DirectoryDamaged());
+}
+
+TEST_F(Directory, RebuildDirectoryFromOutsideWorksOnTheArchiveOrChangesNothing) {
+  const std::string bytes = zip_writer::Build(Sample());
+  // After the open step dropped an incomplete archive (its stream released), the rebuild
+  // opens the archive itself, and the next open keeps what it found.
+  Use(zip_writer::Build(Sample(), {.omitEndRecord = true}));
+  z.OpenWithRetry();
+  ASSERT_EQ(z.ArchiveStream(), nullptr);
+  ASSERT_TRUE(z.RebuildDirectory());
+  EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
+  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u) << "central headers fill it";
+  EXPECT_FALSE(z.DirectoryDamaged());
+  EXPECT_EQ(z.ArchiveStream(), nullptr) << "closed again";
+  const TSortedZip* rebuilt = z.EntryList();
+  z.OpenArchive();
+  EXPECT_EQ(z.EntryList(), rebuilt) << "the file is unchanged: no new read";
+  EXPECT_FALSE(z.RebuildDirectory()) << "once per archive";
+  EXPECT_EQ(z.EntryList(), rebuilt);
+  EXPECT_EQ(z.Count(), 4);
+
+  // A good directory, rebuilt on request in the sort mode.
+  TZipExtractor good;
+  ASSERT_TRUE(WriteFileBytes(dir / "good.zip", bytes));
+  good.SetZipName(dir / "good.zip");
+  good.SortMode = ByName;
+  good.OpenArchive();
+  good.CloseArchive();
+  ASSERT_TRUE(good.RebuildDirectory());
+  EXPECT_TRUE(good.DirectoryRebuilt());
+  ASSERT_EQ(good.Count(), 4);
+  EXPECT_EQ(good.EntryFileName(0), "data.bin");
+  EXPECT_EQ(good.SortedView()->Entry(3)->FileName(), "Zeta.TXT");
+
+  // No archive to work on: false, and the directory stays as it was.
+  TZipExtractor gone;
+  ASSERT_TRUE(WriteFileBytes(dir / "gone.zip", bytes));
+  gone.SetZipName(dir / "gone.zip");
+  gone.OpenArchive();
+  gone.CloseArchive();
+  ASSERT_TRUE(platform::DeleteFileA(dir / "gone.zip"));
+  EXPECT_FALSE(gone.RebuildDirectory());
+  EXPECT_FALSE(gone.DirectoryRebuilt());
+  ASSERT_EQ(gone.Count(), 4);
+  EXPECT_EQ(gone.EntryFileName(3), "Zeta.TXT");
+
+  // After a read that failed and forgot the archive, nothing of it is used again.
+  TZipExtractor failed;
+  ASSERT_TRUE(WriteFileBytes(dir / "nolocal.zip", zip_writer::Build({}, {.entryCount = 60000})));
+  failed.SetZipName(dir / "nolocal.zip");
+  EXPECT_THROW(failed.OpenArchive(), EBadZipFile);
+  EXPECT_FALSE(failed.RebuildDirectory());
+  EXPECT_EQ(failed.Count(), 0);
 }
 
 TEST_F(Directory, AChangedFileIsReadAgain) {
@@ -307,6 +518,35 @@ TEST_F(Directory, AChangedFileIsReadAgain) {
   z.OpenArchive();
   EXPECT_EQ(z.Count(), 1);
   EXPECT_EQ(z.EntryFileName(0), "only.txt");
+}
+
+TEST_F(Directory, AnArchiveThatBecameEmptyIsAnEmptyDirectory) {
+  // A damaged directory first, so that the re-read shows it forgets that too.
+  Use(zip_writer::Build(Sample(), {.entryCount = 2}));
+  z.OpenArchive();
+  z.CloseArchive();
+  ASSERT_EQ(z.Count(), 4);
+  ASSERT_TRUE(z.DirectoryDamaged());
+  ASSERT_TRUE(WriteFileBytes(path, ""));
+  using namespace platform;
+  Handle h = CreateFileA(path, kGenericWrite, kShareRead, kOpenExisting);
+  ASSERT_NE(h, kInvalidHandle);
+  const uint32_t may2020 = (40u << 25) | (5u << 21) | (17u << 16) | (12u << 11);
+  ASSERT_TRUE(SetFileDosDateTime(h, may2020));
+  CloseHandle(h);
+
+  TZipExtractor fresh;
+  fresh.SetZipName(path);
+  for (TZipExtractor* t : {&z, &fresh}) {
+    t->OpenArchive();  // read again (its date changed), or for the first time
+    EXPECT_EQ(t->Count(), 0);
+    EXPECT_NE(t->EntryList(), nullptr);
+    EXPECT_EQ(t->ZipName(), path);
+    EXPECT_EQ(t->EndCentral()->EntryCount64(), 0u) << "no end record of the earlier read";
+    EXPECT_EQ(t->EndCentral()->CentralOffset64(), 0u);
+    EXPECT_FALSE(t->DirectoryDamaged());
+    t->CloseArchive();
+  }
 }
 
 TEST_F(Directory, KeepZipOpenAndClearArchive) {

@@ -299,6 +299,36 @@ TEST(HeaderRecord, ReadLocal) {
   EXPECT_EQ(s.position, 0);
 }
 
+TEST(HeaderRecord, ReadLocalFindsTheZip64FieldAmongTheExtraFields) {
+  const std::string time = Le16(0x5455) + Le16(5) + std::string(5, '\x01');
+  struct Case {
+    std::string extra;
+    bool zip64After;
+    bool found;
+  } cases[] = {
+      {time, false, true},                                   // the Zip64 field first
+      {time, true, true},                                    // after another field
+      {time + Le16(0x7875) + Le16(0), true, true},           // after two
+      {Le16(0x5455) + Le16(200) + std::string(5, '\x01'), true, false},  // one that claims the rest
+  };
+  for (const Case& c : cases) {
+    zip_writer::Entry e{"big.bin", std::string(40, 'b')};
+    e.zip64Uncompressed = e.zip64Compressed = true;
+    e.localExtra = c.extra;
+    e.zip64AfterLocalExtra = c.zip64After;
+    MemoryStream s(zip_writer::Build({e}));
+    TZipHeaderInfo r;
+    ASSERT_TRUE(r.ReadLocal(&s));
+    EXPECT_EQ(s.position, 30 + 7) << "stands at the local extra field";
+    if (c.found) {
+      EXPECT_EQ(r.UncompressedSize64(), 40u) << c.extra.size();
+      EXPECT_EQ(r.CompressedSize64(), 40u) << c.extra.size();
+    } else {
+      EXPECT_THROW(r.CompressedSize64(), EBadZipFile) << "never past the extra data";
+    }
+  }
+}
+
 TEST(SortedZip, ComparisonsOfEachMode) {
   const auto rec = [](const std::string& dir, const std::string& name, uint32_t date,
                       uint32_t packed, uint32_t size, uint32_t offset) {

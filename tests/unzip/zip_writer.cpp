@@ -26,28 +26,48 @@ struct Placed {
   std::string compressed;
 };
 
+uint16_t Flags(const Entry& e) {
+  return static_cast<uint16_t>(e.descriptor ? e.flags | 0x8 : e.flags);
+}
+
 std::string LocalHeader(const Entry& e, const std::string& compressed) {
   const bool z64 = e.zip64Uncompressed || e.zip64Compressed;
-  std::string extra;
+  const bool described = e.descriptor.has_value();
+  std::string zip64;
   if (z64 && e.zip64ExtraInLocal) {
-    Put16(extra, 1);
-    Put16(extra, 16);
-    Put64(extra, e.data.size());
-    Put64(extra, compressed.size());
+    Put16(zip64, 1);
+    Put16(zip64, 16);
+    Put64(zip64, described ? 0 : e.data.size());
+    Put64(zip64, described ? 0 : compressed.size());
   }
-  extra += e.localExtra;
+  const std::string extra = e.zip64AfterLocalExtra ? e.localExtra + zip64 : zip64 + e.localExtra;
   std::string h;
   Put32(h, 0x04034b50);
   Put16(h, z64 ? 45 : 20);
-  Put16(h, e.flags);
+  Put16(h, Flags(e));
   Put16(h, e.method);
   Put32(h, e.dosDateTime);
-  Put32(h, e.crc ? *e.crc : Crc32(e.data));
-  Put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(compressed.size()));
-  Put32(h, z64 ? 0xFFFFFFFFu : static_cast<uint32_t>(e.data.size()));
+  Put32(h, described ? 0 : e.crc ? *e.crc : Crc32(e.data));
+  Put32(h, z64 ? 0xFFFFFFFFu : described ? 0 : static_cast<uint32_t>(compressed.size()));
+  Put32(h, z64 ? 0xFFFFFFFFu : described ? 0 : static_cast<uint32_t>(e.data.size()));
   Put16(h, static_cast<uint32_t>(e.name.size()));
   Put16(h, static_cast<uint32_t>(extra.size()));
   return h + e.name + extra;
+}
+
+std::string Descriptor(const Entry& e, const std::string& compressed) {
+  std::string d;
+  if (!e.descriptor || *e.descriptor == 0) return d;
+  if (*e.descriptor != 12) Put32(d, 0x08074b50);
+  Put32(d, e.crc ? *e.crc : Crc32(e.data));
+  if (*e.descriptor == 24) {
+    Put64(d, compressed.size());
+    Put64(d, e.data.size());
+  } else {
+    Put32(d, static_cast<uint32_t>(compressed.size()));
+    Put32(d, static_cast<uint32_t>(e.data.size()));
+  }
+  return d;
 }
 
 std::string CentralHeader(const Entry& e, const Placed& p) {
@@ -66,7 +86,7 @@ std::string CentralHeader(const Entry& e, const Placed& p) {
   Put32(h, 0x02014b50);
   Put16(h, e.versionMadeBy);
   Put16(h, 20);
-  Put16(h, e.flags);
+  Put16(h, Flags(e));
   Put16(h, e.method);
   Put32(h, e.dosDateTime);
   Put32(h, e.crc ? *e.crc : Crc32(e.data));
@@ -128,12 +148,14 @@ std::string Build(const std::vector<Entry>& entries, const Options& o) {
     Placed p;
     p.offset = out.size() - base;
     p.compressed = e.rawData ? *e.rawData : e.method == 8 ? Deflate(e.data) : e.data;
-    out += LocalHeader(e, p.compressed) + p.compressed;
+    std::string h = LocalHeader(e, p.compressed);
+    if (o.corruptLocal && *o.corruptLocal == placed.size()) h[2] = 'X';
+    out += h + p.compressed + Descriptor(e, p.compressed);
     placed.push_back(std::move(p));
   }
   const uint64_t centralStart = out.size() - base;
   size_t written = 0;
-  for (size_t i = 0; i < entries.size(); ++i) {
+  for (size_t i = 0; i < entries.size() && !o.omitCentral; ++i) {
     std::string h = CentralHeader(entries[i], placed[i]);
     if (o.corruptCentral && *o.corruptCentral == i) h[2] = 'X';
     out += h;
@@ -188,7 +210,8 @@ SplitSet BuildSplit(const std::vector<Entry>& entries, const std::vector<size_t>
     p.compressed = entries[i].rawData ? *entries[i].rawData
                    : entries[i].method == 8 ? Deflate(entries[i].data)
                                             : entries[i].data;
-    set.parts[partOf[i]] += LocalHeader(entries[i], p.compressed) + p.compressed;
+    set.parts[partOf[i]] +=
+        LocalHeader(entries[i], p.compressed) + p.compressed + Descriptor(entries[i], p.compressed);
     placed.push_back(std::move(p));
   }
   const uint32_t centralOffset = static_cast<uint32_t>(set.parts[centralPart].size());

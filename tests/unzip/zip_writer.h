@@ -27,6 +27,11 @@ struct Entry {
   bool zip64Compressed = false;
   bool zip64Offset = false;
   bool zip64ExtraInLocal = true;
+  bool zip64AfterLocalExtra = false;  // the local Zip64 field after localExtra's fields
+  // A data descriptor: flag bit 3, CRC and sizes 0 in the local header (0 also in its
+  // Zip64 field), and after the data a descriptor of this many bytes: 16 (signature,
+  // 32-bit sizes), 12 (no signature), 24 (signature, 64-bit sizes) or 0 (none written).
+  std::optional<uint8_t> descriptor;
   // Damage: a central extra length larger than what is written, a local-header offset
   // written in place of the real one, a central header without its Zip64 extra field.
   uint16_t declaredExtraSurplus = 0;
@@ -51,6 +56,8 @@ struct Options {
   std::optional<uint16_t> startCentralDisk;
   std::vector<size_t> duplicateCentral;  // entries whose central header is written twice
   std::optional<size_t> corruptCentral;  // entry whose central signature is spoiled
+  std::optional<size_t> corruptLocal;    // entry whose local signature is spoiled
+  bool omitCentral = false;  // no central headers (an end record then declares none)
   bool omitEndRecord = false;
 };
 
