@@ -370,11 +370,10 @@ void ExpectVersion5Contents(const std::string& what) {
   EXPECT_EQ(ReadValue("Software\\T", "machine").result, kErrorFileNotFound) << what;
 }
 
-TEST(RegistryFile, Version5FilesInUtf16AndUtf8) {
+TEST(RegistryFile, Version5FilesWithABom) {
   const std::vector<std::pair<const char*, std::string>> encodings = {
       {"UTF-16LE", Utf16File(kVersion5Text)},
       {"UTF-8 with BOM", "\xEF\xBB\xBF"s + kVersion5Text},
-      {"UTF-8", kVersion5Text},
   };
   for (const auto& [what, bytes] : encodings) {
     TempDir dir;
@@ -382,6 +381,116 @@ TEST(RegistryFile, Version5FilesInUtf16AndUtf8) {
     ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "export.reg"));
     ExpectVersion5Contents(what);
   }
+}
+
+// Without a BOM a file is ANSI whatever its header says, as Wine's `reg import` reads it,
+// and so is string data given in hex there; with a UTF-16LE BOM such data is UTF-16LE.
+TEST(RegistryFile, EncodingFollowsTheBomNotTheHeader) {
+  // GBK: "D:\软件\Lumora"; and the UTF-8 bytes of "Façade", which read as GBK ("Fa莽ade")
+  // and so come back as they are.
+  const std::string body =
+      "[HKEY_CURRENT_USER\\Software\\Norvell\\Lumora3.0]\r\n"
+      "\"InstalledPath\"=\"D:\\\\\xC8\xED\xBC\xFE\\\\Lumora\"\r\n"
+      "\"utf8\"=\"Fa\xC3\xA7" "ade\"\r\n"
+      "\"wide\"=hex(2):41,00,42,00,00,00\r\n";
+  const std::string v5 = "Windows Registry Editor Version 5.00\r\n\r\n";
+  const std::string r4 = "REGEDIT4\r\n\r\n";
+  const auto utf16 = [](const std::string& gbk) {
+    return "\xFF\xFE" + posix::Utf16ToBytes(posix::GbkToUtf16(gbk));
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string wide;  // the hex(2) value as RegQueryValueExA hands it out
+  };
+  const std::vector<Case> cases = {
+      {"version 5, no BOM", v5 + body, "A\0B\0\0\0"s},  // each byte a character
+      {"REGEDIT4, no BOM", r4 + body, "A\0B\0\0\0"s},
+      {"version 5, UTF-16LE", utf16(v5 + body), "AB\0"s},
+      {"REGEDIT4, UTF-16LE", utf16(r4 + body), "AB\0"s},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "host.reg", c.bytes));
+    ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "host.reg"));
+    const std::string key = "Software\\Norvell\\Lumora3.0";
+    EXPECT_EQ(ReadValue(key, "InstalledPath").data, "D:\\\xC8\xED\xBC\xFE\\Lumora\0"s) << c.what;
+    EXPECT_EQ(ReadValue(key, "utf8").data, "Fa\xC3\xA7" "ade\0"s) << c.what;
+    const Read wide = ReadValue(key, "wide");
+    EXPECT_EQ(wide.type, kRegExpandSz) << c.what;
+    EXPECT_EQ(wide.data, c.wide) << c.what;
+  }
+}
+
+// The comment forms Wine's `reg import` accepts are read; what it drops is dropped.
+TEST(RegistryFile, CommentsAndBlankLinesWhereWineAllowsThem) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C] ; the key line may end in a comment\r\n"
+      "\"spaced\"=\"kept\" ;comment\r\n"
+      "\"tight\"=\"kept\";comment\r\n"
+      "\"tab\"=\"kept\"\t; comment\r\n"
+      "\"inside\"=\"a;b\"\r\n"
+      "@=\"default\" ;c\r\n"
+      "\"dword\"=dword:0000002a ;c\r\n"
+      "\"dwordBlank\"=dword: 00000001\r\n"
+      "\"hex\"=hex:01,02 ;c\r\n"
+      "\"hexTight\"=hex:01,02;c\r\n"
+      "\"afterBackslash\"=hex:01,02,\\ ;c\r\n"
+      "  03,04\r\n"
+      "\"commentLines\"=hex:01,\\\r\n"
+      "; a comment line\r\n"
+      "  ;an indented one\r\n"
+      "  02,\\ ;and one after\r\n"
+      "  03\r\n"
+      "\"blankLine\"=hex:01,\\\r\n"
+      "\r\n"
+      "  02\r\n"
+      "\"lastComma\"=hex:01,02, ;c\r\n"
+      "\"hash\"=\"dropped\" #not a comment here\r\n"
+      "\"garbage\"=\"dropped\" x\r\n"
+      "\"dwordGarbage\"=dword:00000001 x\r\n"
+      "\"hashLine\"=hex:01,\\\r\n"
+      "#not a comment line here\r\n"
+      "  02\r\n"
+      "\"noComma\"=hex:01\\\r\n"
+      "  02\r\n"
+      "\"gone\"=\"soon\"\r\n"
+      "\"gone\"=- ;deleted\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C\\Sub]\r\n"
+      "\"x\"=\"1\"\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\C\\Sub] ;c\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C]\r\n"
+      "\"endsAtTheEnd\"=hex:05,\\\r\n";
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "comments.reg", text));
+  ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "comments.reg"));
+  const std::vector<ValueCase> kept = {
+      {"spaced", kRegSz, "kept\0"s},
+      {"tight", kRegSz, "kept\0"s},
+      {"tab", kRegSz, "kept\0"s},
+      {"inside", kRegSz, "a;b\0"s},
+      {"", kRegSz, "default\0"s},
+      {"dword", kRegDword, "\x2a\0\0\0"s},
+      {"dwordBlank", kRegDword, "\x01\0\0\0"s},
+      {"hex", kRegBinary, "\x01\x02"s},
+      {"hexTight", kRegBinary, "\x01\x02"s},
+      {"afterBackslash", kRegBinary, "\x01\x02\x03\x04"s},
+      {"commentLines", kRegBinary, "\x01\x02\x03"s},
+      {"blankLine", kRegBinary, "\x01\x02"s},
+      {"lastComma", kRegBinary, "\x01\x02"s},
+      {"endsAtTheEnd", kRegBinary, "\x05"s},
+  };
+  for (const ValueCase& c : kept) {
+    const Read read = ReadValue("Software\\C", c.name);
+    EXPECT_EQ(read.result, kErrorSuccess) << c.name;
+    EXPECT_EQ(read.type, c.type) << c.name;
+    EXPECT_EQ(read.data, c.data) << c.name;
+  }
+  for (const char* dropped : {"hash", "garbage", "dwordGarbage", "hashLine", "noComma", "gone"})
+    EXPECT_EQ(ReadValue("Software\\C", dropped).result, kErrorFileNotFound) << dropped;
+  EXPECT_EQ(Key("Software\\C\\Sub").result, kErrorFileNotFound);
 }
 
 TEST(RegistryFile, Regedit4FilesAreAnsi) {
