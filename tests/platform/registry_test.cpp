@@ -493,6 +493,42 @@ TEST(RegistryFile, CommentsAndBlankLinesWhereWineAllowsThem) {
   EXPECT_EQ(Key("Software\\C\\Sub").result, kErrorFileNotFound);
 }
 
+// Files Wine wrote (tests/data/README.md): `reg export` of a key, and a prefix's
+// user.reg holding the same values. Every value comes back byte for byte.
+TEST(RegistryFile, FilesWineWroteReadBackByteExact) {
+  std::string key;
+  for (int i = 0; i < 256; i += 3) key += static_cast<char>(i);
+  const std::string lumora = "Software\\Norvell\\Lumora3.0";
+  const std::vector<ValueCase> values = {
+      {"", kRegSz, "Lumora 3.0\0"s},
+      {"InstalledPath", kRegSz, "D:\\\xC8\xED\xBC\xFE\\Lumora\\\0"s},  // 软件
+      {"LT_InstalledPath", kRegSz, "\0"s},
+      {"\xB0\xB2\xD7\xB0\xC2\xB7\xBE\xB6", kRegSz, "C:\\Program Files\\\xD5\x5C\\\0"s},  // 安装路径, 誠
+      {"Quoted", kRegSz, "say \"hi\" \\ bye\0"s},
+      {"NotGbk", kRegSz, "Fa?ade ?\0"s},  // "Façade ✓"
+      {"ModulePath", kRegExpandSz,
+       "%ProgramFiles%\\Norvell\\Lumora 3.0\\AppModules\\Pellix\\\xB2\xE5\xBC\xFE\\\0"s},
+      {"Folders", kRegMultiSz,
+       "D:\\\xC8\xED\xBC\xFE\\Lumora\\\0AppModules\\Dunmar\\Data\0?\0\0"s},
+      {"Build", kRegDword, "\xD2\x04\0\0"s},
+      {"Stamp", kRegQword, "\x88\x77\x66\x55\x44\x33\x22\x11"s},
+      {"Key", kRegBinary, key},
+      {"Empty", kRegBinary, ""},
+  };
+  for (const char* fixture : {"wine-export.reg", "wine-user.reg"}) {
+    ScopedEnvironment file("INSTALLER_REGISTRY_FILE", std::string(TEST_DATA_DIR "/") + fixture);
+    for (const ValueCase& c : values) {
+      const Read read = ReadValue(lumora, c.name);
+      EXPECT_EQ(read.result, kErrorSuccess) << fixture << ": " << c.name;
+      EXPECT_EQ(read.type, c.type) << fixture << ": " << c.name;
+      EXPECT_EQ(read.data, c.data) << fixture << ": " << c.name;
+    }
+    const std::string nb = "Software\\Norvell\\LumoraNB_CT3.0";
+    EXPECT_EQ(ReadValue(nb, "InstalledPath").data, "\0"s) << fixture;
+    EXPECT_EQ(ReadValue(nb, "LT_InstalledPath").data, "E:\\Lumora NB\\\0"s) << fixture;
+  }
+}
+
 TEST(RegistryFile, Regedit4FilesAreAnsi) {
   // GBK text; "誠" (D5 5C) ends in the byte of "\", which must not escape the quote.
   const std::string text =
