@@ -2,12 +2,13 @@
 //
 // The file is the one INSTALLER_REGISTRY_FILE names, otherwise the user.reg of the Wine
 // prefix, so that a product installed under Wine is found. Three formats are read, told
-// apart by their first line: "Windows Registry Editor Version 5.00" (UTF-16LE with a BOM
-// as `reg export` writes it, or UTF-8), "REGEDIT4" (GBK) and Wine's own
+// apart by their first line: "Windows Registry Editor Version 5.00" and "REGEDIT4" (in
+// UTF-16LE with a BOM as `reg export` writes them, UTF-8 with a BOM, otherwise in the
+// ANSI code page, GBK, as Wine's `reg import` reads them) and Wine's own
 // "WINE REGISTRY Version 2". Text is decoded to UTF-16 and values are kept as Windows
 // keeps them; RegQueryValueExA converts string data to GBK as the ANSI entry point does.
 // A file that is missing or cannot be read holds no keys; a line that cannot be parsed
-// is skipped.
+// is skipped. Every line is looked at once, so a file is read in time linear in its size.
 #include <stdlib.h>
 #include <sys/stat.h>
 
@@ -115,8 +116,10 @@ enum class Format { kRegedit5, kRegedit4, kWine };
 
 class Parser {
  public:
-  Parser(Format format, std::vector<std::u16string> lines)
-      : format_(format), lines_(std::move(lines)) {}
+  // ansiStrings: string data given as hex bytes (hex(1), hex(2), hex(7)) is in the ANSI
+  // code page rather than UTF-16LE.
+  Parser(Format format, bool ansiStrings, std::vector<std::u16string> lines)
+      : format_(format), ansiStrings_(ansiStrings), lines_(std::move(lines)) {}
 
   Hive Run() {
     for (line_ = 1; line_ < lines_.size(); ++line_) {
@@ -222,39 +225,69 @@ class Parser {
     }
   }
 
-  // The rest of a hex list, joining the lines that a trailing "\" continues.
-  bool HexBytes(std::u16string list, std::string* out) {
-    for (;;) {
-      list = Trim(list);
-      if (list.empty() || list.back() != u'\\') break;
-      list.pop_back();
-      if (line_ + 1 >= lines_.size()) break;
-      list += lines_[++line_];
-    }
+  // The data part of a line: what precedes a ";" comment, without the blanks around it.
+  static std::u16string_view DataPart(std::u16string_view line) {
+    if (const size_t comment = line.find(u';'); comment != std::u16string_view::npos)
+      line = line.substr(0, comment);
+    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && IsBlank(line.back())) line.remove_suffix(1);
+    return line;
+  }
+
+  // A hex list: bytes of one or two hex digits separated by "," (a last "," may
+  // follow), read as one text across the lines that a "\" at the end continues. A ";"
+  // ends a line's data; blank lines and comment lines between continued lines are passed
+  // over, as Wine's `reg import` does. Each line is read once, so a long value costs
+  // time in proportion to its length.
+  bool HexBytes(std::u16string_view list, std::string* out) {
     out->clear();
-    size_t i = 0;
-    while (i < list.size()) {
-      while (i < list.size() && (IsBlank(list[i]) || list[i] == u'\r')) ++i;
-      if (i >= list.size()) break;
-      const int high = HexDigit(list[i]);
-      if (high < 0) return false;
-      int byte = high;
-      ++i;
-      if (i < list.size() && HexDigit(list[i]) >= 0) byte = byte * 16 + HexDigit(list[i++]);
+    enum { kExpectByte, kInByte, kAfterByte } state = kExpectByte;
+    int digits = 0;
+    unsigned byte = 0;
+    const auto endByte = [&] {
       out->push_back(static_cast<char>(byte));
-      while (i < list.size() && IsBlank(list[i])) ++i;
-      if (i < list.size()) {
-        if (list[i] != u',') return false;
-        ++i;
+      digits = 0;
+      byte = 0;
+    };
+    for (;;) {
+      std::u16string_view part = DataPart(list);
+      const bool continued = !part.empty() && part.back() == u'\\';
+      if (continued) part.remove_suffix(1);
+      for (const char16_t c : part) {
+        if (const int digit = HexDigit(c); digit >= 0) {
+          if (state == kAfterByte || digits == 2) return false;
+          byte = byte * 16 + static_cast<unsigned>(digit);
+          ++digits;
+          state = kInByte;
+        } else if (IsBlank(c)) {
+          if (state == kInByte) endByte(), state = kAfterByte;
+        } else if (c == u',') {
+          if (state == kExpectByte) return false;
+          if (state == kInByte) endByte();
+          state = kExpectByte;
+        } else {
+          return false;
+        }
       }
+      if (!continued) break;
+      // The next line that holds data, if any.
+      std::u16string_view next;
+      while (line_ + 1 < lines_.size()) {
+        next = lines_[++line_];
+        if (!DataPart(next).empty()) break;
+        next = {};
+      }
+      if (next.empty()) break;
+      list = next;
     }
+    if (state == kInByte) endByte();
     return true;
   }
 
-  static bool OnlyBlanksFrom(const std::u16string& s, size_t pos) {
-    for (; pos < s.size(); ++pos)
-      if (!IsBlank(s[pos])) return false;
-    return true;
+  // Nothing but blanks and perhaps a ";" comment from pos on.
+  static bool OnlyCommentFrom(const std::u16string& s, size_t pos) {
+    while (pos < s.size() && IsBlank(s[pos])) ++pos;
+    return pos == s.size() || s[pos] == u';';
   }
 
   // A quoted string's data: UTF-16LE with its terminating NUL.
@@ -276,7 +309,7 @@ class Parser {
     ++pos;
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     const Name key = FoldName(name);
-    if (pos < text.size() && text[pos] == u'-' && OnlyBlanksFrom(text, pos + 1)) {
+    if (pos < text.size() && text[pos] == u'-' && OnlyCommentFrom(text, pos + 1)) {
       current_->erase(key);
       return;
     }
@@ -284,7 +317,7 @@ class Parser {
     Value value;
     std::u16string quoted;
     if (pos < text.size() && text[pos] == u'"') {
-      if (!QuotedString(text, &pos, &quoted) || !OnlyBlanksFrom(text, pos)) return;
+      if (!QuotedString(text, &pos, &quoted) || !OnlyCommentFrom(text, pos)) return;
       value.type = kRegSz;
       value.data = StringData(quoted);
     } else if (format_ == Format::kWine && StartsWithNoCase(text, pos, "str(")) {
@@ -298,16 +331,17 @@ class Parser {
         type = type * 16 + static_cast<uint32_t>(HexDigit(text[i]));
       }
       pos = close + 2;
-      if (!QuotedString(text, &pos, &quoted) || !OnlyBlanksFrom(text, pos)) return;
+      if (!QuotedString(text, &pos, &quoted) || !OnlyCommentFrom(text, pos)) return;
       value.type = type;
       value.data = StringData(quoted);
     } else if (StartsWithNoCase(text, pos, "dword:")) {
       pos += 6;
+      while (pos < text.size() && IsBlank(text[pos])) ++pos;
       uint32_t number = 0;
       int digits = 0;
       for (; pos < text.size() && HexDigit(text[pos]) >= 0; ++pos, ++digits)
         number = number * 16 + static_cast<uint32_t>(HexDigit(text[pos]));
-      if (digits == 0 || digits > 8 || !OnlyBlanksFrom(text, pos)) return;
+      if (digits == 0 || digits > 8 || !OnlyCommentFrom(text, pos)) return;
       value.type = kRegDword;
       for (int i = 0; i < 4; ++i) value.data += static_cast<char>((number >> (8 * i)) & 0xFF);
     } else if (StartsWithNoCase(text, pos, "hex")) {
@@ -324,10 +358,9 @@ class Parser {
         pos = close + 1;
       }
       if (pos >= text.size() || text[pos] != u':') return;
-      if (!HexBytes(text.substr(pos + 1), &value.data)) return;
+      if (!HexBytes(std::u16string_view(text).substr(pos + 1), &value.data)) return;
       value.type = type;
-      // REGEDIT4 files are ANSI throughout: their string data is GBK bytes.
-      value.ansi = format_ == Format::kRegedit4;
+      value.ansi = ansiStrings_;
     } else {
       return;
     }
@@ -335,6 +368,7 @@ class Parser {
   }
 
   Format format_;
+  bool ansiStrings_;
   std::vector<std::u16string> lines_;
   size_t line_ = 0;
   Hive hive_;
@@ -354,15 +388,24 @@ std::vector<std::u16string> SplitLines(const std::u16string& text) {
 }
 
 Hive ParseRegistryFile(const std::string& bytes) {
+  // The encoding is told by the BOM, as Wine's `reg import` tells it: UTF-16LE, else
+  // the ANSI code page. Wine's own user.reg is ASCII with escapes; its loader takes
+  // other bytes as UTF-8. A UTF-8 BOM, which `reg import` refuses, is taken at its word.
+  enum class Encoding { kUtf16, kUtf8, kAnsi } encoding;
+  static constexpr std::string_view kWineHeader = "WINE REGISTRY Version 2";
   std::u16string text;
   if (bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0) {
+    encoding = Encoding::kUtf16;
     text = posix::BytesToUtf16(bytes.substr(2));
   } else if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    encoding = Encoding::kUtf8;
     text = posix::Utf8ToUtf16(bytes.substr(3));
-  } else if (bytes.compare(0, 8, "REGEDIT4") == 0) {
-    text = posix::GbkToUtf16(bytes);
-  } else {
+  } else if (bytes.compare(0, kWineHeader.size(), kWineHeader) == 0) {
+    encoding = Encoding::kUtf8;
     text = posix::Utf8ToUtf16(bytes);
+  } else {
+    encoding = Encoding::kAnsi;
+    text = posix::GbkToUtf16(bytes);
   }
   std::vector<std::u16string> lines = SplitLines(text);
   if (lines.empty()) return {};
@@ -377,7 +420,13 @@ Hive ParseRegistryFile(const std::string& bytes) {
   } else {
     return {};
   }
-  return Parser(format, std::move(lines)).Run();
+  // String data in hex form follows the file: ANSI bytes in an ANSI file (Wine converts
+  // them as it converts the text), UTF-16LE in a UTF-16 one. A REGEDIT4 file saved as
+  // UTF-8 keeps the ANSI bytes regedit wrote; user.reg holds UTF-16LE.
+  const bool utf8Regedit4 = encoding == Encoding::kUtf8 && format == Format::kRegedit4;
+  const bool ansiStrings =
+      format != Format::kWine && (encoding == Encoding::kAnsi || utf8Regedit4);
+  return Parser(format, ansiStrings, std::move(lines)).Run();
 }
 
 // ---- The registry as the process sees it ------------------------------------------------

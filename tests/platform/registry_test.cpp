@@ -370,17 +370,162 @@ void ExpectVersion5Contents(const std::string& what) {
   EXPECT_EQ(ReadValue("Software\\T", "machine").result, kErrorFileNotFound) << what;
 }
 
-TEST(RegistryFile, Version5FilesInUtf16AndUtf8) {
+TEST(RegistryFile, Version5FilesWithABom) {
   const std::vector<std::pair<const char*, std::string>> encodings = {
       {"UTF-16LE", Utf16File(kVersion5Text)},
       {"UTF-8 with BOM", "\xEF\xBB\xBF"s + kVersion5Text},
-      {"UTF-8", kVersion5Text},
   };
   for (const auto& [what, bytes] : encodings) {
     TempDir dir;
     ASSERT_TRUE(WriteFileBytes(dir / "export.reg", bytes));
     ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "export.reg"));
     ExpectVersion5Contents(what);
+  }
+}
+
+// Without a BOM a file is ANSI whatever its header says, as Wine's `reg import` reads it,
+// and so is string data given in hex there; with a UTF-16LE BOM such data is UTF-16LE.
+TEST(RegistryFile, EncodingFollowsTheBomNotTheHeader) {
+  // GBK: "D:\软件\Lumora"; and the UTF-8 bytes of "Façade", which read as GBK ("Fa莽ade")
+  // and so come back as they are.
+  const std::string body =
+      "[HKEY_CURRENT_USER\\Software\\Norvell\\Lumora3.0]\r\n"
+      "\"InstalledPath\"=\"D:\\\\\xC8\xED\xBC\xFE\\\\Lumora\"\r\n"
+      "\"utf8\"=\"Fa\xC3\xA7" "ade\"\r\n"
+      "\"wide\"=hex(2):41,00,42,00,00,00\r\n";
+  const std::string v5 = "Windows Registry Editor Version 5.00\r\n\r\n";
+  const std::string r4 = "REGEDIT4\r\n\r\n";
+  const auto utf16 = [](const std::string& gbk) {
+    return "\xFF\xFE" + posix::Utf16ToBytes(posix::GbkToUtf16(gbk));
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string wide;  // the hex(2) value as RegQueryValueExA hands it out
+  };
+  const std::vector<Case> cases = {
+      {"version 5, no BOM", v5 + body, "A\0B\0\0\0"s},  // each byte a character
+      {"REGEDIT4, no BOM", r4 + body, "A\0B\0\0\0"s},
+      {"version 5, UTF-16LE", utf16(v5 + body), "AB\0"s},
+      {"REGEDIT4, UTF-16LE", utf16(r4 + body), "AB\0"s},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / "host.reg", c.bytes));
+    ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "host.reg"));
+    const std::string key = "Software\\Norvell\\Lumora3.0";
+    EXPECT_EQ(ReadValue(key, "InstalledPath").data, "D:\\\xC8\xED\xBC\xFE\\Lumora\0"s) << c.what;
+    EXPECT_EQ(ReadValue(key, "utf8").data, "Fa\xC3\xA7" "ade\0"s) << c.what;
+    const Read wide = ReadValue(key, "wide");
+    EXPECT_EQ(wide.type, kRegExpandSz) << c.what;
+    EXPECT_EQ(wide.data, c.wide) << c.what;
+  }
+}
+
+// The comment forms Wine's `reg import` accepts are read; what it drops is dropped.
+TEST(RegistryFile, CommentsAndBlankLinesWhereWineAllowsThem) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C] ; the key line may end in a comment\r\n"
+      "\"spaced\"=\"kept\" ;comment\r\n"
+      "\"tight\"=\"kept\";comment\r\n"
+      "\"tab\"=\"kept\"\t; comment\r\n"
+      "\"inside\"=\"a;b\"\r\n"
+      "@=\"default\" ;c\r\n"
+      "\"dword\"=dword:0000002a ;c\r\n"
+      "\"dwordBlank\"=dword: 00000001\r\n"
+      "\"hex\"=hex:01,02 ;c\r\n"
+      "\"hexTight\"=hex:01,02;c\r\n"
+      "\"afterBackslash\"=hex:01,02,\\ ;c\r\n"
+      "  03,04\r\n"
+      "\"commentLines\"=hex:01,\\\r\n"
+      "; a comment line\r\n"
+      "  ;an indented one\r\n"
+      "  02,\\ ;and one after\r\n"
+      "  03\r\n"
+      "\"blankLine\"=hex:01,\\\r\n"
+      "\r\n"
+      "  02\r\n"
+      "\"lastComma\"=hex:01,02, ;c\r\n"
+      "\"hash\"=\"dropped\" #not a comment here\r\n"
+      "\"garbage\"=\"dropped\" x\r\n"
+      "\"dwordGarbage\"=dword:00000001 x\r\n"
+      "\"hashLine\"=hex:01,\\\r\n"
+      "#not a comment line here\r\n"
+      "  02\r\n"
+      "\"noComma\"=hex:01\\\r\n"
+      "  02\r\n"
+      "\"gone\"=\"soon\"\r\n"
+      "\"gone\"=- ;deleted\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C\\Sub]\r\n"
+      "\"x\"=\"1\"\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\C\\Sub] ;c\r\n"
+      "[HKEY_CURRENT_USER\\Software\\C]\r\n"
+      "\"endsAtTheEnd\"=hex:05,\\\r\n";
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "comments.reg", text));
+  ScopedEnvironment file("INSTALLER_REGISTRY_FILE", NativePath(dir / "comments.reg"));
+  const std::vector<ValueCase> kept = {
+      {"spaced", kRegSz, "kept\0"s},
+      {"tight", kRegSz, "kept\0"s},
+      {"tab", kRegSz, "kept\0"s},
+      {"inside", kRegSz, "a;b\0"s},
+      {"", kRegSz, "default\0"s},
+      {"dword", kRegDword, "\x2a\0\0\0"s},
+      {"dwordBlank", kRegDword, "\x01\0\0\0"s},
+      {"hex", kRegBinary, "\x01\x02"s},
+      {"hexTight", kRegBinary, "\x01\x02"s},
+      {"afterBackslash", kRegBinary, "\x01\x02\x03\x04"s},
+      {"commentLines", kRegBinary, "\x01\x02\x03"s},
+      {"blankLine", kRegBinary, "\x01\x02"s},
+      {"lastComma", kRegBinary, "\x01\x02"s},
+      {"endsAtTheEnd", kRegBinary, "\x05"s},
+  };
+  for (const ValueCase& c : kept) {
+    const Read read = ReadValue("Software\\C", c.name);
+    EXPECT_EQ(read.result, kErrorSuccess) << c.name;
+    EXPECT_EQ(read.type, c.type) << c.name;
+    EXPECT_EQ(read.data, c.data) << c.name;
+  }
+  for (const char* dropped : {"hash", "garbage", "dwordGarbage", "hashLine", "noComma", "gone"})
+    EXPECT_EQ(ReadValue("Software\\C", dropped).result, kErrorFileNotFound) << dropped;
+  EXPECT_EQ(Key("Software\\C\\Sub").result, kErrorFileNotFound);
+}
+
+// Files Wine wrote (tests/data/README.md): `reg export` of a key, and a prefix's
+// user.reg holding the same values. Every value comes back byte for byte.
+TEST(RegistryFile, FilesWineWroteReadBackByteExact) {
+  std::string key;
+  for (int i = 0; i < 256; i += 3) key += static_cast<char>(i);
+  const std::string lumora = "Software\\Norvell\\Lumora3.0";
+  const std::vector<ValueCase> values = {
+      {"", kRegSz, "Lumora 3.0\0"s},
+      {"InstalledPath", kRegSz, "D:\\\xC8\xED\xBC\xFE\\Lumora\\\0"s},  // 软件
+      {"LT_InstalledPath", kRegSz, "\0"s},
+      {"\xB0\xB2\xD7\xB0\xC2\xB7\xBE\xB6", kRegSz, "C:\\Program Files\\\xD5\x5C\\\0"s},  // 安装路径, 誠
+      {"Quoted", kRegSz, "say \"hi\" \\ bye\0"s},
+      {"NotGbk", kRegSz, "Fa?ade ?\0"s},  // "Façade ✓"
+      {"ModulePath", kRegExpandSz,
+       "%ProgramFiles%\\Norvell\\Lumora 3.0\\AppModules\\Pellix\\\xB2\xE5\xBC\xFE\\\0"s},
+      {"Folders", kRegMultiSz,
+       "D:\\\xC8\xED\xBC\xFE\\Lumora\\\0AppModules\\Dunmar\\Data\0?\0\0"s},
+      {"Build", kRegDword, "\xD2\x04\0\0"s},
+      {"Stamp", kRegQword, "\x88\x77\x66\x55\x44\x33\x22\x11"s},
+      {"Key", kRegBinary, key},
+      {"Empty", kRegBinary, ""},
+  };
+  for (const char* fixture : {"wine-export.reg", "wine-user.reg"}) {
+    ScopedEnvironment file("INSTALLER_REGISTRY_FILE", std::string(TEST_DATA_DIR "/") + fixture);
+    for (const ValueCase& c : values) {
+      const Read read = ReadValue(lumora, c.name);
+      EXPECT_EQ(read.result, kErrorSuccess) << fixture << ": " << c.name;
+      EXPECT_EQ(read.type, c.type) << fixture << ": " << c.name;
+      EXPECT_EQ(read.data, c.data) << fixture << ": " << c.name;
+    }
+    const std::string nb = "Software\\Norvell\\LumoraNB_CT3.0";
+    EXPECT_EQ(ReadValue(nb, "InstalledPath").data, "\0"s) << fixture;
+    EXPECT_EQ(ReadValue(nb, "LT_InstalledPath").data, "E:\\Lumora NB\\\0"s) << fixture;
   }
 }
 
