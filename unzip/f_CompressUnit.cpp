@@ -20,8 +20,9 @@ bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool Recrea
     return false;
   }
   // An entry left out for a fault (a CRC mismatch, a file that could not be replaced, ...)
-  // leaves the folder short of what the archive holds.
-  return zip->FailedCount() == 0;
+  // or a directory that does not account for the whole archive leaves the folder short
+  // of what the archive holds.
+  return zip->FailedCount() == 0 && !zip->DirectoryDamaged();
 }
 
 }  // namespace unzip

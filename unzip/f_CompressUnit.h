@@ -8,7 +8,8 @@ namespace unzip {
 // file goes straight into DestFolder. Both paths are GBK byte strings. True when every
 // entry was extracted (also for an archive without entries); false when the run ended
 // with an exception (the archive missing or damaged, data ending early, a write that
-// failed) or left an entry out for a fault (a CRC mismatch, an unknown method, a wrong
+// failed), found a directory that does not account for the whole archive (its entries
+// are extracted all the same), or left an entry out for a fault (a CRC mismatch, an unknown method, a wrong
 // password, a name that cannot be created or leaves DestFolder, a read-only or locked
 // file in its place). An entry that fails leaves the file at its place as it was; files
 // extracted before a failure stay. A path ending in "?" still raises the chooser's

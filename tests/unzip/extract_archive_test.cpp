@@ -106,6 +106,23 @@ TEST(ExtractArchive, AnEntryLeftOutForAFaultIsAFailure) {
   EXPECT_EQ(ReadFileBytes(out + "\\f.txt"), "new");
 }
 
+// A directory that does not account for the archive: what it found is extracted, and
+// the call fails.
+TEST(ExtractArchive, ADamagedDirectoryIsAFailure) {
+  TempDir tmp;
+  zip_writer::Options understated;
+  understated.entryCount = 1;  // the end record counts one of three entries
+  ASSERT_TRUE(WriteFileBytes(tmp / "a.zip", zip_writer::Build({{.name = "a.txt", .data = "a"},
+                                                               {.name = "b.txt", .data = "b"},
+                                                               {.name = "c.txt", .data = "c"}},
+                                                              understated)));
+  const std::string out = tmp / "out";
+  EXPECT_FALSE(ExtractArchive((tmp / "a.zip").c_str(), out.c_str(), true));
+  EXPECT_EQ(ReadFileBytes(out + "\\a.txt") + ReadFileBytes(out + "\\b.txt") +
+                ReadFileBytes(out + "\\c.txt"),
+            "abc");
+}
+
 TEST(ExtractArchive, AnArchiveEndingInsideAnEntryFailsAndKeepsEarlierFiles) {
   TempDir tmp;
   std::string bytes = zip_writer::Build({{.name = "d/first.txt", .data = "one", .method = 8},
