@@ -22,7 +22,7 @@ namespace {
 enum ExitCode : int {
   kOk = 0,
   kUsage = 1,
-  kBadArchive = 2,    // cannot be opened, not a zip archive, damaged directory
+  kBadArchive = 2,    // cannot be opened, not a zip archive, damaged directory (wins over 3, 4)
   kEntriesFailed = 3, // an entry failed its CRC, was given up, or has an unknown method
   kFatal = 4,         // the run stopped: data ended early, corrupt Deflate data, write failed
 };
@@ -31,6 +31,7 @@ const char kUsageText[] =
     "usage: extract-archive -l ARCHIVE        list the entries\n"
     "       extract-archive -t ARCHIVE        decode every entry and check its CRC; write nothing\n"
     "       extract-archive -x ARCHIVE DEST   extract every entry below DEST, replacing files\n"
+    "       extract-archive -h | --help       this text\n"
     "exit status:\n"
     "  0  everything succeeded\n"
     "  1  usage error\n"
@@ -38,7 +39,11 @@ const char kUsageText[] =
     "  3  some entries failed: CRC mismatch, unknown compression method, wrong password,\n"
     "     output file not created (read-only, in use, a name leaving DEST), ...\n"
     "  4  the run stopped on a fatal error: data ending early, corrupt compressed data,\n"
-    "     a write that failed\n";
+    "     a write that failed\n"
+    "4 wins over 3. A damaged directory (central headers the entry count left out, or\n"
+    "bytes a rebuilt directory cannot account for) is reported with the offset where\n"
+    "reading stopped, after the entries found were listed, verified or extracted; its 2\n"
+    "wins over 3 and 4.\n";
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
@@ -102,6 +107,18 @@ const char* MethodName(uint16_t method) {
   }
 }
 
+// The exit code once the work is done: a damaged directory is reported last, so that it
+// follows whatever the entries that were found gave.
+int DirectoryVerdict(const unzip::TZipExtractor& z, int code) {
+  if (!z.DirectoryDamaged()) return code;
+  const int64_t at = z.DirectoryDamageOffset();
+  std::fprintf(stderr,
+               "extract-archive: damaged directory: reading stopped at offset %" PRId64
+               " (0x%" PRIx64 "); %d entries found\n",
+               at, static_cast<uint64_t>(at), z.Count());
+  return kBadArchive;
+}
+
 int List(unzip::TZipExtractor& z) {
   z.OpenWithRetry();
   z.OpenArchive();
@@ -123,7 +140,7 @@ int List(unzip::TZipExtractor& z) {
   }
   std::printf("%d entries, %" PRIu64 " bytes\n", z.Count(), total);
   z.CloseArchive();
-  return kOk;
+  return DirectoryVerdict(z, kOk);
 }
 
 // Runs the extraction (or the verification) and reports every entry that fails.
@@ -191,18 +208,22 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
   } catch (const std::exception& e) {
     if (StderrIsTerminal()) std::fputs("\r    \r", stderr);
     std::fprintf(stderr, "extract-archive: %s\n", Display(e.what()).c_str());
-    return started ? kFatal : kBadArchive;
+    return DirectoryVerdict(z, started ? kFatal : kBadArchive);
   }
   if (StderrIsTerminal()) std::fputs("\r    \r", stderr);
   std::printf("%d of %d entries %s, %d failed\n", extracted, selected,
               testOnly ? "verified" : "extracted", failed);
-  return failed > 0 || extracted < selected ? kEntriesFailed : kOk;
+  return DirectoryVerdict(z, failed > 0 || extracted < selected ? kEntriesFailed : kOk);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
+  if ((mode == "-h" || mode == "--help") && argc == 2) {
+    std::fputs(kUsageText, stdout);
+    return kOk;
+  }
   const bool extract = mode == "-x";
   if (!((mode == "-l" || mode == "-t") && argc == 3) && !(extract && argc == 4)) {
     std::fputs(kUsageText, argc == 1 ? stdout : stderr);

@@ -29,7 +29,7 @@ check() {  # check DESCRIPTION -- COMMAND...
 }
 
 python3 - <<'PY'
-import zipfile, struct
+import io, struct, zipfile
 with zipfile.ZipFile("good.zip", "w") as z:
     z.writestr("dir/", "")
     z.writestr("dir/a.txt", "alpha\n", zipfile.ZIP_DEFLATED)
@@ -48,6 +48,54 @@ with zipfile.ZipFile("escape.zip", "w") as z:
     z.writestr("../escaped.txt", "out")
     z.writestr("inside.txt", "in")
 open("notzip.zip", "wb").write(b"this is not an archive" * 10)
+
+# Damaged directories; NAME.at holds the offset where reading must stop.
+def central_headers(data):
+    at, headers = data.index(b"PK\x01\x02"), []
+    while data[at:at + 4] == b"PK\x01\x02":
+        n, x, m = struct.unpack_from("<HHH", data, at + 28)
+        headers.append((at, data[at:at + 46 + n + x + m]))
+        at += 46 + n + x + m
+    return headers
+with zipfile.ZipFile("three.zip", "w") as z:
+    for name in ("a.txt", "b.txt", "c.txt"):
+        z.writestr(name, name * 3, zipfile.ZIP_DEFLATED)
+three = open("three.zip", "rb").read()
+end = three.rindex(b"PK\x05\x06")
+heads = central_headers(three)
+# The end record counts 1 of the 3 entries.
+count = bytearray(three)
+struct.pack_into("<HH", count, end + 8, 1, 1)
+open("count.zip", "wb").write(bytes(count))
+open("count.at", "w").write(str(heads[1][0]))
+# A second central header for a.txt (a rebuild from the local headers), and the local
+# signature of c.txt spoiled: the rebuild stops there.
+spoiled = bytearray(three[:heads[0][0]])
+local_c = three.index(b"c.txt") - 30
+spoiled[local_c + 2] = ord("X")
+central = heads[0][1] + b"".join(h for _, h in heads)
+tail = bytearray(three[end:])
+struct.pack_into("<HHI", tail, 8, 4, 4, len(central))
+open("spoiled.zip", "wb").write(bytes(spoiled) + central + bytes(tail))
+open("spoiled.at", "w").write(str(local_c))
+
+# Entries with data descriptors (written to a stream that cannot seek), and a second
+# central header for the first: the rebuild steps over every descriptor.
+class Unseekable(io.RawIOBase):
+    def __init__(self): self.data = bytearray()
+    def writable(self): return True
+    def write(self, b): self.data += b; return len(b)
+out = Unseekable()
+with zipfile.ZipFile(out, "w") as z:
+    z.writestr("x.txt", "x" * 500, zipfile.ZIP_DEFLATED)
+    z.writestr("y.bin", bytes(range(256)) * 4, zipfile.ZIP_STORED)
+    z.writestr("z.txt", "", zipfile.ZIP_DEFLATED)
+described = bytes(out.data)
+heads = central_headers(described)
+end = described.rindex(b"PK\x05\x06")
+tail = bytearray(described[end:])
+struct.pack_into("<HHI", tail, 8, 4, 4, end - heads[0][0] + len(heads[0][1]))
+open("described.zip", "wb").write(described[:end] + heads[0][1] + bytes(tail))
 PY
 
 expect 1 "no arguments" -- "$tool"
@@ -70,6 +118,24 @@ check "nothing written outside" -- test ! -e inner/escaped.txt -a ! -e escaped.t
 expect 3 "a name leaving the destination, verified" -- "$tool" -t escape.zip
 chmod a-w dest/dir/a.txt
 expect 3 "a read-only file is not replaced" -- "$tool" -x good.zip dest
+expect 0 "help" -- "$tool" --help
+check "help states the exit rule" -- grep -q "damaged directory" out.log
+
+# A damaged directory: the entries found are listed, verified or extracted, then the
+# offset where reading stopped is named and the exit status is 2.
+for archive in count spoiled; do
+  stop="reading stopped at offset $(cat $archive.at) "
+  for mode in -l -t -x; do
+    args=("$mode" "$archive.zip")
+    [ "$mode" = -x ] && args+=("out-$archive")
+    expect 2 "$archive.zip $mode" -- "$tool" "${args[@]}"
+    check "$archive.zip $mode names the offset" -- grep -q "$stop" err.log
+  done
+done
+check "every entry counted or not" -- test -f out-count/c.txt -a "$(cat out-count/b.txt)" = b.txtb.txtb.txt
+check "the entries before the stop extracted" -- test -f out-spoiled/b.txt -a ! -e out-spoiled/c.txt
+expect 0 "data descriptors in a rebuild" -- "$tool" -t described.zip
+check "every described entry verified" -- grep -q "3 of 3 entries verified, 0 failed" out.log
 
 # The real archives of the tests: the same verdict as Info-ZIP's test wherever it knows
 # the method (its exit code 81: an unsupported method, here Reduce, which must verify).
