@@ -2,9 +2,12 @@
 
 #include "installer/HostLookup.h"
 #include "platform/ansi_strings.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "platform/ui/definition.h"
 #include "resources/resources.h"
+#include "unzip/f_CompressUnit.h"
 
 using namespace ui;
 
@@ -15,6 +18,73 @@ void RegisterInstallerControlClasses() {
 }
 
 namespace {
+
+// The window's texts (GBK).
+const char kArchiveMissing[] =  // 2018版客户端成果文件丢失，无法安装！
+    "2018\xB0\xE6\xBF\xCD\xBB\xA7\xB6\xCB\xB3\xC9\xB9\xFB\xCE\xC4\xBC\xFE\xB6\xAA"
+    "\xCA\xA7\xA3\xAC\xCE\xDE\xB7\xA8\xB0\xB2\xD7\xB0\xA3\xA1";
+const char kNoFolder[] =  // 请选择安装路径！
+    "\xC7\xEB\xD1\xA1\xD4\xF1\xB0\xB2\xD7\xB0\xC2\xB7\xBE\xB6\xA3\xA1";
+const char kWrongFolder[] =  // 您选择的安装路径不正确，请重新选择！
+    "\xC4\xFA\xD1\xA1\xD4\xF1\xB5\xC4\xB0\xB2\xD7\xB0\xC2\xB7\xBE\xB6\xB2\xBB\xD5\xFD"
+    "\xC8\xB7\xA3\xAC\xC7\xEB\xD6\xD8\xD0\xC2\xD1\xA1\xD4\xF1\xA3\xA1";
+const char kHostRunning[] =  // Halvard客户端正在运行，请先关闭再继续操作！
+    "Halvard\xBF\xCD\xBB\xA7\xB6\xCB\xD5\xFD\xD4\xDA\xD4\xCB\xD0\xD0\xA3\xAC\xC7\xEB"
+    "\xCF\xC8\xB9\xD8\xB1\xD5\xD4\xD9\xBC\xCC\xD0\xF8\xB2\xD9\xD7\xF7\xA3\xA1";
+const char kInstallFailed[] = "\xB0\xB2\xD7\xB0\xCA\xA7\xB0\xDC\xA3\xA1";  // 安装失败！
+const char kInstallCaption[] = "\xC1\xA2\xBC\xB4\xB0\xB2\xD7\xB0";           // 立即安装
+const char kLaunchCaption[] = "\xC1\xA2\xBC\xB4\xCC\xE5\xD1\xE9";            // 立即体验
+const char kProgressCaption[] = "\xD5\xFD\xD4\xDA\xB0\xB2\xD7\xB0 ";         // 正在安装
+
+// The host's files, below the install folder.
+const char kHostProgram[] = "Lumoranew.exe";
+const char kModuleFolder[] = "AppModules\\Pellix\\";
+const char kDatabase[] = "AppModules\\Dunmar\\Data\\Data.db";
+const char kDatabaseCopy[] = "AppModules\\Dunmar\\Data\\Data_tmp.db";
+const char kModuleProgram[] = "Orvanta_QN.exe";
+
+// Whether two files hold the same bytes.
+bool SameContent(const std::string& a, const std::string& b) {
+  using namespace platform;
+  const Handle ha = CreateFileA(a, kGenericRead, kShareRead, kOpenExisting);
+  const Handle hb = CreateFileA(b, kGenericRead, kShareRead, kOpenExisting);
+  bool same = ha != kInvalidHandle && hb != kInvalidHandle;
+  static constexpr uint32_t kChunk = 1 << 16;
+  std::string x(kChunk, '\0'), y(kChunk, '\0');
+  while (same) {
+    uint32_t na = 0, nb = 0;
+    if (!ReadFile(ha, x.data(), kChunk, &na) || !ReadFile(hb, y.data(), kChunk, &nb) || na != nb) {
+      same = false;
+      break;
+    }
+    if (na == 0) break;
+    same = x.compare(0, na, y, 0, nb) == 0;
+  }
+  if (ha != kInvalidHandle) CloseHandle(ha);
+  if (hb != kInvalidHandle) CloseHandle(hb);
+  return same;
+}
+
+int64_t FileSize(const std::string& path) {
+  using namespace platform;
+  const Handle h = CreateFileA(path, kGenericRead, kShareRead | kShareWrite, kOpenExisting);
+  if (h == kInvalidHandle) return -1;
+  int64_t size = -1;
+  if (!GetFileSizeEx(h, &size)) size = -1;
+  CloseHandle(h);
+  return size;
+}
+
+// Puts the copy back in the database's place in one step: the database is never
+// missing, whenever the process stops.
+void RestoreDatabase(const std::string& copy, const std::string& database) {
+  const std::string restoring = database + ".restoring";
+  platform::DeleteFileA(restoring);
+  if (platform::CopyFileA(copy, restoring, true) &&
+      platform::MoveFileExA(restoring, database, platform::kMoveFileReplaceExisting))
+    return;
+  platform::DeleteFileA(restoring);
+}
 
 template <typename T>
 T* Control(TForm1* form, const char* name) {
@@ -92,8 +162,87 @@ void TForm1::btPgUpMouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShif
   SendMessageA(this, kWmSysCommand, kScMove | kHtCaption, 0);
 }
 
+bool IsFileInUse(const std::string& Path) {
+  if (!platform::FileExists(Path)) return false;
+  const platform::Handle h = platform::CreateFileA(
+      Path, platform::kGenericRead | platform::kGenericWrite, platform::kShareNone,
+      platform::kOpenExisting, platform::kAttrNormal);
+  if (h == platform::kInvalidHandle) return true;
+  platform::CloseHandle(h);
+  return false;
+}
+
+void TForm1::ShowMessage(const std::string& text) {
+  Application->MessageBox(text, nullptr, platform::kMbOk);
+}
+
 void TForm1::btnSetUpClick(TObject* /*Sender*/) {
-  // The install command comes with its own issue.
+  if (!FInstalled) {
+    Install();
+    return;
+  }
+  platform::ShellExecuteA(0, "open", FInstallPath + kModuleProgram, "", "", platform::kSwShow);
+  Close();
+}
+
+void TForm1::Install() {
+  if (!platform::FileExists(FSourceFile)) return ShowMessage(kArchiveMissing);
+  if (FInstallPath.empty()) return ShowMessage(kNoFolder);
+  const std::string database = FInstallPath + kDatabase;
+  const std::string copy = FInstallPath + kDatabaseCopy;
+  if (!platform::DirectoryExists(FInstallPath) ||
+      !platform::FileExists(FInstallPath + kHostProgram) ||
+      !platform::DirectoryExists(FInstallPath + kModuleFolder))
+    return ShowMessage(kWrongFolder);
+  if (IsFileInUse(FInstallPath + kHostProgram)) return ShowMessage(kHostRunning);
+
+  // The user's database is set aside, and only a copy made and checked now is put back.
+  // The extraction never writes the database or its copy, so an installation stopped at
+  // any moment leaves the database as it was, and the next run copies it again.
+  bool saved = false;
+  if (platform::FileExists(database)) {
+    platform::DeleteFileA(copy);
+    saved = platform::CopyFileA(database, copy, true) && SameContent(database, copy);
+  }
+
+  LockWindow();
+  try {
+    unzip::TExtractOptions options;
+    options.Keep = {database, copy};
+    options.OnProgress = [this](int32_t percent) {
+      btnSetUp->SetCaption(kProgressCaption + std::to_string(percent) + "%");
+    };
+    // A file of no bytes is an interrupted download or copy, not an empty archive.
+    const bool ok = FileSize(FSourceFile) > 0 &&
+                    unzip::ExtractArchive(FSourceFile.c_str(), FInstallPath.c_str(), true, options);
+    if (ok) {
+      if (saved) RestoreDatabase(copy, database);
+      btnSetUp->SetCaption(kLaunchCaption);
+      FInstalled = true;
+    } else {
+      btnSetUp->SetCaption(kInstallCaption);
+      ShowMessage(kInstallFailed);
+    }
+  } catch (...) {
+    btnSetUp->SetCaption(kInstallCaption);
+    UnlockWindow();
+    throw;
+  }
+  UnlockWindow();
+}
+
+void TForm1::LockWindow() {
+  Application->SetCursor(crHourGlass);
+  btnSetUp->OnClick = nullptr;
+  btnSelect->OnClick = nullptr;
+  sbtn_Close->SetEnabled(false);
+}
+
+void TForm1::UnlockWindow() {
+  sbtn_Close->SetEnabled(true);
+  btnSelect->OnClick = [this](TObject* sender) { btnSelectClick(sender); };
+  btnSetUp->OnClick = [this](TObject* sender) { btnSetUpClick(sender); };
+  Application->SetCursor(crDefault);
 }
 
 void TForm1::btnSelectClick(TObject* /*Sender*/) {

@@ -43,10 +43,22 @@ class TForm1 : public ui::TCustomForm {
                  const std::string& handler) override;
 
  private:
+  // The install mode of btnSetUpClick and its steps.
+  void Install();
+  // While the extraction runs: the wait cursor, no click handlers on the two text
+  // buttons, the close button disabled. Unlock undoes all three.
+  void LockWindow();
+  void UnlockWindow();
+  void ShowMessage(const std::string& text);
+
   std::string FInstallPath;
   std::string FSourceFile;
   bool FInstalled = false;
 };
+
+// True when a file exists at Path and cannot be opened exclusively for reading and
+// writing: a running program holds it, or it is read-only or not writable.
+bool IsFileInUse(const std::string& Path);
 
 // Makes the control classes of the window known to definitions (once is enough).
 void RegisterInstallerControlClasses();

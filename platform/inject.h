@@ -35,6 +35,10 @@ struct Services {
   // Answer GetDriveTypeA and GetVolumeInformationA (platform/drives.h) for every root.
   std::function<uint32_t(const std::string& rootPathName)> driveType;
   std::function<bool(const std::string& rootPathName, std::string* volumeName)> volumeLabel;
+  // Answers ShellExecuteA (platform/shell.h) instead of starting anything.
+  std::function<intptr_t(const std::string& operation, const std::string& file,
+                         const std::string& parameters, const std::string& directory)>
+      shellExecute;
 };
 
 Services& services();

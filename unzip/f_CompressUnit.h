@@ -1,6 +1,11 @@
 // The one call through which the installer extracts its upgrade archive.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace unzip {
 
 // Extracts every entry of the archive at ArchivePath below DestFolder, replacing
@@ -15,5 +20,17 @@ namespace unzip {
 // extracted before a failure stay. A path ending in "?" still raises the chooser's
 // cancellation.
 bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool RecreateDirs);
+
+// What a caller may add to the call.
+struct TExtractOptions {
+  // Called with the share of the selected bytes written so far (0 to 100), once each
+  // time it changes, from the extraction's own thread.
+  std::function<void(int32_t Percent)> OnProgress;
+  // Output paths (the same path ignoring case) that the extraction leaves as they are:
+  // an entry for one of them is skipped, and that is no failure.
+  std::vector<std::string> Keep;
+};
+bool ExtractArchive(const char* ArchivePath, const char* DestFolder, bool RecreateDirs,
+                    const TExtractOptions& Options);
 
 }  // namespace unzip
