@@ -1,6 +1,7 @@
 // The file-list pattern matcher: "*" any run of characters, "?" any one character,
 // "<...>" a class of one character ("!" or "^" first negates it, "a-c" is a range).
 // "*" and "?" cross "\" like any other character; ASCII letters compare without case.
+// Characters are bytes here: "?" takes one byte of a GBK double-byte character.
 #pragma once
 
 #include <string>
