@@ -178,8 +178,11 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
   };
   z.OnBadCRC = [&](TObject*, uint32_t calc, uint32_t stored, int32_t i) {
     char text[64];
-    std::snprintf(text, sizeof text, "CRC error (computed %08" PRIx32 ", stored %08" PRIx32 ")",
-                  calc, stored);
+    if (calc == stored)
+      std::snprintf(text, sizeof text, "data shorter than its declared size");
+    else
+      std::snprintf(text, sizeof text, "CRC error (computed %08" PRIx32 ", stored %08" PRIx32 ")",
+                    calc, stored);
     fail(i, text);
   };
   z.OnHandleMessage = [&](TObject*, int32_t id, const std::string& text, const std::string&,

@@ -417,7 +417,10 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   dropOutput();
 
   const uint32_t crc = ~FDecoder->RunningCrc;
-  if (crc == w.Crc32) {
+  // Data that ends before the declared size would leave the file's zero-filled tail in
+  // place of bytes the archive does not have, whatever the CRC of what came.
+  const bool whole = FEntryWritten == static_cast<int64_t>(w.UncompressedSize64());
+  if (crc == w.Crc32 && whole) {
     if (replaces && !ReplaceTarget(workName, outputName)) {
       GiveUp(srCreateError, outputName, Index);
       return;

@@ -418,6 +418,9 @@ TEST_F(Driver, TheCrcVerdictKeepsGoodFilesAndDeletesBadOnes) {
       // A stored read-only attribute is never applied to data that failed.
       {{.name = "f.txt", .data = "good", .externalAttributes = 0x21, .crc = 7}, "crc 0 differs",
        false},
+      // Less data than the declared size, whatever its CRC: the file would end in zeros.
+      {{.name = "f.txt", .data = "good", .rawData = std::string("go"), .crc = zip_writer::Crc32("go")},
+       "crc 0 same", false},
       // More data than the declared size: absorbed, then a mismatch.
       {{.name = "f.txt", .data = "good", .rawData = std::string(40000, 'g')}, "crc 0 differs",
        false},
