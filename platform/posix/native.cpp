@@ -56,6 +56,8 @@ std::string WinePrefix() {
 }
 
 // The Wine prefix's dosdevices/ links when the prefix has them, otherwise "C:" at "/".
+// Every absolute host path must have a drive, so when no drive holds "/" (a prefix
+// without its z: link), the last free letter does, as z: does in Wine's own prefixes.
 DriveMap BuildDriveMap(const std::string& prefix) {
   DriveMap map;
   map.prefixKey = prefix;
@@ -74,6 +76,16 @@ DriveMap BuildDriveMap(const std::string& prefix) {
     }
   }
   if (map.drives.empty()) map.drives.emplace_back('C', "");
+  const auto holds = [&map](auto wanted) {
+    return std::any_of(map.drives.begin(), map.drives.end(), wanted);
+  };
+  if (!holds([](const auto& drive) { return drive.second.empty(); })) {
+    for (char letter = 'Z'; letter >= 'A'; --letter) {
+      if (holds([letter](const auto& drive) { return drive.first == letter; })) continue;
+      map.drives.emplace_back(letter, "");
+      break;
+    }
+  }
   std::sort(map.drives.begin(), map.drives.end());
   return map;
 }
@@ -104,6 +116,18 @@ std::string NativeCwd() {
   return buf;
 }
 
+// The drive whose folder is the longest prefix of an absolute native path.
+const std::pair<char, std::string>* CoveringDrive(const std::string& nativePath) {
+  const std::pair<char, std::string>* best = nullptr;
+  for (const auto& drive : CurrentDriveMap().drives) {
+    const std::string& folder = drive.second;
+    const bool covers = nativePath.compare(0, folder.size(), folder) == 0 &&
+                        (nativePath.size() == folder.size() || nativePath[folder.size()] == '/');
+    if (covers && (!best || folder.size() > best->second.size())) best = &drive;
+  }
+  return best;
+}
+
 }  // namespace
 
 std::optional<std::string> GbkToUtf8(const std::string& gbk) {
@@ -132,29 +156,23 @@ std::optional<std::string> ToNativePath(const std::string& path) {
   }
   if (p[0] == '/') {
     if (p.size() >= 2 && p[1] == '/') return std::nullopt;  // UNC names are not mapped
-    const std::string cwd = FromNativePath(NativeCwd());
-    std::optional<std::string> folder = DriveFolder(cwd.empty() ? 'C' : cwd[0]);
-    if (!folder) return std::nullopt;
-    return *folder + p;
+    const std::pair<char, std::string>* drive = CoveringDrive(NativeCwd());
+    if (!drive) return std::nullopt;
+    return drive->second + p;
   }
   return p;  // relative to the current directory, which is the process's own
 }
 
 std::string FromNativePath(const std::string& nativePath) {
-  const DriveMap& map = CurrentDriveMap();
-  const std::pair<char, std::string>* best = nullptr;
-  for (const auto& drive : map.drives) {
-    const std::string& folder = drive.second;
-    const bool covers = nativePath.compare(0, folder.size(), folder) == 0 &&
-                        (nativePath.size() == folder.size() || nativePath[folder.size()] == '/');
-    if (covers && (!best || folder.size() > best->second.size())) best = &drive;
-  }
-  std::string rest = best ? nativePath.substr(best->second.size()) : nativePath;
-  std::string out = best ? std::string(1, best->first) + ":" : std::string();
+  const std::pair<char, std::string>* drive = CoveringDrive(nativePath);
+  std::string rest = drive ? nativePath.substr(drive->second.size()) : nativePath;
+  // A host name holding a "\" has no Windows spelling that leads back to it.
+  if (rest.find('\\') != std::string::npos) return {};
   std::replace(rest.begin(), rest.end(), '/', '\\');
   if (rest.empty()) rest.push_back('\\');
   std::optional<std::string> gbk = Utf8ToGbk(rest);
-  return out + (gbk ? *gbk : rest);
+  if (!gbk) return {};
+  return (drive ? std::string(1, drive->first) + ":" : std::string()) + *gbk;
 }
 
 void SetLastErrorFromErrno(int error) {

@@ -17,7 +17,11 @@ std::optional<std::string> Utf8ToGbk(const std::string& utf8);
 // bytes are not GBK or its drive is not mapped (the caller reports kErrorPathNotFound).
 std::optional<std::string> ToNativePath(const std::string& path);
 
-// The reverse: the drive whose folder is the longest prefix of the absolute native path.
+// The reverse: the drive whose folder is the longest prefix of the absolute native path;
+// some drive holds "/" (unless the Wine prefix takes all 26 letters), so every absolute
+// path has one. "" when the path has no GBK
+// spelling (a character GBK lacks, bytes that are not UTF-8, a "\" inside a name): the
+// path is never handed out garbled.
 std::string FromNativePath(const std::string& nativePath);
 
 // Sets the thread's last error from errno.
