@@ -106,6 +106,8 @@ bool DeleteDenied(const std::string& native) {
 // because root may write to any file.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
+// Every path reaches the host through here: the drive map, UTF-8, and names found
+// whatever their case (posix/native.h).
 std::optional<std::string> Native(const std::string& path) {
   std::optional<std::string> native = posix::ToNativePath(path);
   if (!native) SetLastError(kErrorPathNotFound);
@@ -504,6 +506,8 @@ bool MoveFileA(const std::string& existingFileName, const std::string& newFileNa
   std::optional<std::string> from = Native(existingFileName);
   std::optional<std::string> to = Native(newFileName);
   if (!from || !to) return false;
+  // A new name that differs only in case finds the file itself; it takes the new spelling.
+  if (*from == *to) to = posix::ToNativePath(newFileName, /*keepLastName=*/true).value_or(*to);
   struct stat st;
   if (lstat(from->c_str(), &st) != 0) {
     SetErrorFor(errno, *from);

@@ -187,5 +187,41 @@ TEST(PosixPaths, NamesWithoutAGbkSpellingAreNotHandedOut) {
   std::filesystem::remove_all(scratch);
 }
 
+// Where the mapping meets the host's case-sensitive names: a name absent as spelled
+// takes the existing spelling, an exact name wins, and what is to be created keeps its
+// own name below the existing folders.
+TEST(PosixPaths, NamesTakeTheirExistingSpelling) {
+  const auto scratch = MakeScratch();
+  ScopedWinePrefix prefix((scratch / "no-prefix").string());
+  const auto host = scratch / "Host";
+  Touch(host / "LumoraNew.exe");
+  Touch(host / "AppModules" / "Pellix" / "old.dll");
+  Touch(host / "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82" / "x");  // "Привет"
+  Touch(host / "a.txt");
+  Touch(host / "A.TXT");
+  const std::string root = FromNativePath(scratch.string());
+  const std::string h = host.string();
+  struct Case {
+    std::string windows;
+    std::string native;
+  };
+  const std::vector<Case> cases = {
+      {root + "\\host\\lumoranew.EXE", h + "/LumoraNew.exe"},
+      {root + "\\HOST\\appmodules\\PELLIX\\new.dll", h + "/AppModules/Pellix/new.dll"},
+      {root + "\\host\\Missing\\pellix\\x", h + "/Missing/pellix/x"},
+      {root + "\\host\\appmodules\\", h + "/AppModules/"},
+      // "привет" in GBK: Cyrillic letters compare whatever their case too.
+      {root + "\\host\\\xA7\xE1\xA7\xE2\xA7\xDA\xA7\xD3\xA7\xD6\xA7\xE4\\x",
+       h + "/\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82/x"},
+      {root + "\\Host\\a.txt", h + "/a.txt"},
+      {root + "\\Host\\A.TXT", h + "/A.TXT"},
+      {root + "\\Host\\A.txt", h + "/A.TXT"},  // two matches: the first in byte order
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToNativePath(c.windows), c.native) << c.windows;
+  // keepLastName: only the folders are looked up (a rename that changes only the case).
+  EXPECT_EQ(ToNativePath(root + "\\host\\LUMORANEW.EXE", true), h + "/LUMORANEW.EXE");
+  std::filesystem::remove_all(scratch);
+}
+
 }  // namespace
 #endif
