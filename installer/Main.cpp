@@ -1,5 +1,7 @@
 #include "installer/Main.h"
 
+#include <stdexcept>
+
 #include "installer/HostLookup.h"
 #include "platform/ansi_strings.h"
 #include "platform/dialogs.h"
@@ -86,6 +88,17 @@ void RestoreDatabase(const std::string& copy, const std::string& database) {
   platform::DeleteFileA(restoring);
 }
 
+// "安装程序所在文件夹的路径含有系统无法表示的字符，无法从该文件夹运行。请将安装程序移到
+// 其他文件夹后再运行！" (the installer's folder has characters the system cannot spell;
+// move the installer to another folder and run it again).
+constexpr char kCannotRunFromThisFolder[] =
+    "\xB0\xB2\xD7\xB0\xB3\xCC\xD0\xF2\xCB\xF9\xD4\xDA\xCE\xC4\xBC\xFE\xBC\xD0\xB5\xC4"
+    "\xC2\xB7\xBE\xB6\xBA\xAC\xD3\xD0\xCF\xB5\xCD\xB3\xCE\xDE\xB7\xA8\xB1\xED\xCA\xBE"
+    "\xB5\xC4\xD7\xD6\xB7\xFB\xA3\xAC\xCE\xDE\xB7\xA8\xB4\xD3\xB8\xC3\xCE\xC4\xBC\xFE"
+    "\xBC\xD0\xD4\xCB\xD0\xD0\xA1\xA3\xC7\xEB\xBD\xAB\xB0\xB2\xD7\xB0\xB3\xCC\xD0\xF2"
+    "\xD2\xC6\xB5\xBD\xC6\xE4\xCB\xFB\xCE\xC4\xBC\xFE\xBC\xD0\xBA\xF3\xD4\xD9\xD4\xCB"
+    "\xD0\xD0\xA3\xA1";
+
 template <typename T>
 T* Control(TForm1* form, const char* name) {
   T* c = dynamic_cast<T*>(form->FindComponent(name));
@@ -149,7 +162,11 @@ void TForm1::FormShow(TObject* /*Sender*/) {
   // report shows it.
   FInstallPath = GetLumoraPathByRegedit();
   edtAZLJ->SetText(FInstallPath);
-  FSourceFile = platform::ExtractFilePath(platform::GetModuleFileNameA()) + "InstallSource.dat";
+  // A folder whose name the ANSI code page cannot spell gives no path at all: neither the
+  // archive nor Config.ini could be found from there, so the error report says so.
+  const std::string module = platform::GetModuleFileNameA();
+  if (module.empty()) throw std::runtime_error(kCannotRunFromThisFolder);
+  FSourceFile = platform::ExtractFilePath(module) + "InstallSource.dat";
 }
 
 void TForm1::sbtn_CloseClick(TObject* /*Sender*/) { Close(); }

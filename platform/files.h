@@ -30,6 +30,8 @@ inline constexpr uint32_t kErrorDirNotEmpty = 145;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorNegativeSeek = 131;
 inline constexpr uint32_t kErrorMoreData = 234;
+// A name of the host has no spelling in the ANSI code page (POSIX backend).
+inline constexpr uint32_t kErrorNoUnicodeTranslation = 1113;
 
 uint32_t GetLastError();
 void SetLastError(uint32_t code);
@@ -125,6 +127,8 @@ std::string GetTempPathA();
 
 // ---- Process -----------------------------------------------------------------------
 // Full path of the running executable.
+// These three give "" on failure; on POSIX also when the host's path has no spelling in
+// the ANSI code page (kErrorNoUnicodeTranslation), so that no garbled path is used.
 std::string GetModuleFileNameA();
 std::string GetCurrentDirectoryA();
 bool SetCurrentDirectoryA(const std::string& path);

@@ -25,6 +25,8 @@ std::string SysErrorMessage(uint32_t errorCode) {
       return "An attempt was made to move the file pointer before the beginning of the file";
     case kErrorDirNotEmpty: return "The directory is not empty";
     case kErrorAlreadyExists: return "Cannot create a file when that file already exists";
+    case kErrorNoUnicodeTranslation:
+      return "No mapping for the Unicode character exists in the target multi-byte code page";
     default: return "System error code " + std::to_string(errorCode);
   }
 }

@@ -106,10 +106,20 @@ bool DeleteDenied(const std::string& native) {
 // because root may write to any file.
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & 0222) == 0; }
 
+// Every path reaches the host through here: the drive map, UTF-8, and names found
+// whatever their case (posix/native.h).
 std::optional<std::string> Native(const std::string& path) {
   std::optional<std::string> native = posix::ToNativePath(path);
   if (!native) SetLastError(kErrorPathNotFound);
   return native;
+}
+
+// A host path as the system spells it; "" with kErrorNoUnicodeTranslation when it has
+// no GBK spelling.
+std::string SystemPath(const std::string& native) {
+  std::string path = posix::FromNativePath(native);
+  if (path.empty()) SetLastError(kErrorNoUnicodeTranslation);
+  return path;
 }
 
 // ENOENT means "file not found" when the parent folder exists and "path not found"
@@ -496,6 +506,8 @@ bool MoveFileA(const std::string& existingFileName, const std::string& newFileNa
   std::optional<std::string> from = Native(existingFileName);
   std::optional<std::string> to = Native(newFileName);
   if (!from || !to) return false;
+  // A new name that differs only in case finds the file itself; it takes the new spelling.
+  if (*from == *to) to = posix::ToNativePath(newFileName, /*keepLastName=*/true).value_or(*to);
   struct stat st;
   if (lstat(from->c_str(), &st) != 0) {
     SetErrorFor(errno, *from);
@@ -594,7 +606,9 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
     const std::string full = *native + "/" + name;
     if (stat(full.c_str(), &st) != 0) continue;
     std::optional<std::string> gbk = posix::Utf8ToGbk(name);
-    if (!gbk) continue;  // a host name the system cannot spell
+    // A host name the system cannot spell, or one holding a "\\", which would name
+    // another path.
+    if (!gbk || name.find('\\') != std::string::npos) continue;
     FolderEntry item;
     item.name = *gbk;
     item.attributes = S_ISDIR(st.st_mode) ? kAttrDirectory
@@ -607,8 +621,8 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>* entries) {
 
 std::string GetTempPathA() {
   const char* tmp = getenv("TMPDIR");
-  std::string folder = posix::FromNativePath(tmp && *tmp == '/' ? tmp : "/tmp");
-  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  std::string folder = SystemPath(tmp && *tmp == '/' ? tmp : "/tmp");
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
   return folder;
 }
 
@@ -617,13 +631,13 @@ std::string GetModuleFileNameA() {
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return {};
-  return posix::FromNativePath(std::string(buf, static_cast<size_t>(n)));
+  return SystemPath(std::string(buf, static_cast<size_t>(n)));
 }
 
 std::string GetCurrentDirectoryA() {
   char buf[PATH_MAX];
   if (!getcwd(buf, sizeof buf)) return {};
-  return posix::FromNativePath(buf);
+  return SystemPath(buf);
 }
 
 bool SetCurrentDirectoryA(const std::string& path) {

@@ -168,6 +168,20 @@ TEST_F(Window, ALookupErrorIsReportedAndTheWindowStillShows) {
   EXPECT_EQ(form->SourceFile(), "");
 }
 
+// A folder the ANSI code page cannot spell gives no module path (the platform hands out
+// no garbled one): the error report says the installer cannot run from there.
+TEST_F(Window, AFolderWithoutAnAnsiNameIsReportedAndTheWindowStillShows) {
+  RegistryFixture registry("SOFTWARE\\Norvell");
+  services->moduleFileName = [] { return std::string(); };
+  form->Show();
+  ASSERT_EQ(boxes.size(), 1U);
+  const std::string cannotRunHere =  // "无法从该文件夹运行"
+      "\xCE\xDE\xB7\xA8\xB4\xD3\xB8\xC3\xCE\xC4\xBC\xFE\xBC\xD0\xD4\xCB\xD0\xD0";
+  EXPECT_NE(boxes[0].find(cannotRunHere), std::string::npos) << boxes[0];
+  EXPECT_TRUE(form->FormVisible());
+  EXPECT_EQ(form->SourceFile(), "");
+}
+
 TEST_F(Window, OnlyALeftPressOnTheBackgroundMovesTheWindow) {
   form->Show();
   THeadlessWindow* w = host->WindowOf(form);

@@ -2,6 +2,7 @@
 // and, under Wine, on the real Win32 entry points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -337,6 +338,66 @@ TEST(PlatformFiles, GbkNamesEndingInByte5CRoundTrip) {
   for (const FolderEntry& e : entries) names += "[" + e.name + "]";
   ASSERT_EQ(entries.size(), 1u) << names;
   EXPECT_EQ(entries[0].name, kTrailBackslashName + ".txt");
+}
+
+// The names of a folder in byte order, joined with "|".
+std::string SortedNames(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(folder, &entries)) return "(cannot list)";
+  std::vector<std::string> names;
+  for (const FolderEntry& e : entries) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : "|") + name;
+  return joined;
+}
+
+// Names are found whatever their case, as Windows finds them: the host product was
+// installed by programs that may spell its files and folders otherwise than the upgrade.
+TEST(PlatformFiles, NamesAreFoundWhateverTheirCase) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "Host\\LumoraNew.exe", "MZ"));
+  ASSERT_TRUE(WriteFileBytes(dir / "Host\\AppModules\\Pellix\\old.dll", "old"));
+  EXPECT_TRUE(FileExists(dir / "host\\Lumoranew.exe"));
+  EXPECT_TRUE(DirectoryExists(dir / "HOST\\appmodules\\pellix\\"));
+  EXPECT_EQ(ReadFileBytes(dir / "host\\APPMODULES\\Pellix\\OLD.DLL"), "old");
+
+  // What is created lands in the existing folders and keeps its own name; what exists
+  // keeps its spelling when it is replaced.
+  EXPECT_FALSE(CreateDirectoryA(dir / "host\\appmodules"));
+  EXPECT_EQ(GetLastError(), kErrorAlreadyExists);
+  ASSERT_TRUE(WriteFileBytes(dir / "host\\appmodules\\pellix\\New.dll", "new"));
+  ASSERT_TRUE(WriteFileBytes(dir / "host\\appmodules\\pellix\\OLD.dll", "replaced"));
+  ASSERT_TRUE(CopyFileA(dir / "HOST\\lumoranew.EXE", dir / "host\\appmodules\\Copy.exe", true));
+  EXPECT_FALSE(CopyFileA(dir / "host\\lumoranew.exe", dir / "host\\appmodules\\COPY.EXE", true));
+  EXPECT_EQ(SortedNames(dir / "Host"), "AppModules|LumoraNew.exe");
+  EXPECT_EQ(SortedNames(dir / "Host\\AppModules"), "Copy.exe|Pellix");
+  EXPECT_EQ(SortedNames(dir / "Host\\AppModules\\Pellix"), "New.dll|old.dll");
+  EXPECT_EQ(ReadFileBytes(dir / "Host\\AppModules\\Pellix\\old.dll"), "replaced");
+
+  // Attributes, renames (also one that changes only the case) and deletion.
+  EXPECT_TRUE(SetFileAttributesA(dir / "host\\appmodules\\copy.exe", kAttrReadOnly));
+  EXPECT_EQ(GetFileAttributesA(dir / "Host\\AppModules\\Copy.exe") & kAttrReadOnly, kAttrReadOnly);
+  EXPECT_TRUE(SetFileAttributesA(dir / "HOST\\APPMODULES\\COPY.EXE", kAttrNormal));
+  EXPECT_TRUE(MoveFileA(dir / "host\\appmodules\\pellix\\NEW.DLL",
+                        dir / "HOST\\APPMODULES\\pellix\\moved.dll"));
+  EXPECT_FALSE(MoveFileA(dir / "host\\appmodules\\pellix\\moved.dll",
+                         dir / "host\\appmodules\\pellix\\Old.Dll"));
+  EXPECT_EQ(GetLastError(), kErrorAlreadyExists);
+  EXPECT_TRUE(MoveFileA(dir / "host\\appmodules\\pellix\\moved.dll",
+                        dir / "host\\appmodules\\pellix\\Moved.DLL"));
+  // Windows and the POSIX backend take the new spelling; Wine 8 keeps the old one.
+  EXPECT_EQ(SortedNames(dir / "Host\\AppModules\\Pellix"),
+            testing_support::RunningUnderWine() ? "moved.dll|old.dll" : "Moved.DLL|old.dll");
+  EXPECT_TRUE(DeleteFileA(dir / "host\\appmodules\\pellix\\MOVED.dll"));
+  EXPECT_TRUE(DeleteFileA(dir / "host\\appmodules\\pellix\\OLD.DLL"));
+  EXPECT_TRUE(RemoveDirectoryA(dir / "host\\appmodules\\PELLIX"));
+  EXPECT_EQ(SortedNames(dir / "Host\\AppModules"), "Copy.exe");
+
+  // A folder that is missing whatever the case stays missing.
+  EXPECT_FALSE(FileExists(dir / "host\\missing\\x.dll"));
+  EXPECT_FALSE(CreateDirectoryA(dir / "host\\missing\\sub"));
+  EXPECT_EQ(GetLastError(), kErrorPathNotFound);
 }
 
 TEST(PlatformProcess, CurrentDirectoryAndModulePath) {

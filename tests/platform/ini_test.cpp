@@ -137,6 +137,12 @@ TEST(Ini, MissingFileGivesTheDefault) {
   EXPECT_EQ(GetPrivateProfileStringA("system", "debug", "0", dir / "no\\such\\Config.ini"), "0");
 }
 
+TEST(Ini, FileFoundWhateverTheCaseOfItsName) {
+  TempDir dir;
+  ASSERT_TRUE(WriteFileBytes(dir / "Setup\\Config.ini", "[system]\r\ndebug=1\r\n"));
+  EXPECT_EQ(GetPrivateProfileStringA("system", "debug", "0", dir / "SETUP\\config.INI"), "1");
+}
+
 TEST(Ini, LongValuesAndGbkFolders) {
   TempDir dir;
   std::string longValue;
