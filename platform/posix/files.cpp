@@ -502,6 +502,19 @@ bool CopyFileA(const std::string& existingFileName, const std::string& newFileNa
   return true;
 }
 
+// The file or folder to move exists and no opener denies its deletion; st receives it.
+static bool SourceMayMove(const std::string& from, struct stat* st) {
+  if (lstat(from.c_str(), st) != 0) {
+    SetErrorFor(errno, from);
+    return false;
+  }
+  if (S_ISREG(st->st_mode) && DeleteDenied(from)) {
+    SetLastError(kErrorSharingViolation);
+    return false;
+  }
+  return true;
+}
+
 bool MoveFileA(const std::string& existingFileName, const std::string& newFileName) {
   std::optional<std::string> from = Native(existingFileName);
   std::optional<std::string> to = Native(newFileName);
@@ -509,14 +522,7 @@ bool MoveFileA(const std::string& existingFileName, const std::string& newFileNa
   // A new name that differs only in case finds the file itself; it takes the new spelling.
   if (*from == *to) to = posix::ToNativePath(newFileName, /*keepLastName=*/true).value_or(*to);
   struct stat st;
-  if (lstat(from->c_str(), &st) != 0) {
-    SetErrorFor(errno, *from);
-    return false;
-  }
-  if (S_ISREG(st.st_mode) && DeleteDenied(*from)) {
-    SetLastError(kErrorSharingViolation);
-    return false;
-  }
+  if (!SourceMayMove(*from, &st)) return false;
   if (renameat2(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), RENAME_NOREPLACE) != 0) {
     if (errno == EEXIST)
       SetLastError(kErrorAlreadyExists);
@@ -534,14 +540,7 @@ bool MoveFileExA(const std::string& existingFileName, const std::string& newFile
   std::optional<std::string> to = Native(newFileName);
   if (!from || !to) return false;
   struct stat st;
-  if (lstat(from->c_str(), &st) != 0) {
-    SetErrorFor(errno, *from);
-    return false;
-  }
-  if (S_ISREG(st.st_mode) && DeleteDenied(*from)) {
-    SetLastError(kErrorSharingViolation);
-    return false;
-  }
+  if (!SourceMayMove(*from, &st)) return false;
   // The file it replaces must be one Windows would let go: not a folder, not read-only,
   // not held by an opener that denies deletion.
   struct stat target;
