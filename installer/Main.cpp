@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "installer/HostLookup.h"
+#include "installer/f_FolderDialog.h"
 #include "platform/ansi_strings.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -36,6 +37,7 @@ const char kHostRunning[] =  // Halvard客户端正在运行，请先关闭再�
 const char kInstallFailed[] = "\xB0\xB2\xD7\xB0\xCA\xA7\xB0\xDC\xA3\xA1";  // 安装失败！
 const char kInstallCaption[] = "\xC1\xA2\xBC\xB4\xB0\xB2\xD7\xB0";           // 立即安装
 const char kLaunchCaption[] = "\xC1\xA2\xBC\xB4\xCC\xE5\xD1\xE9";            // 立即体验
+const char kChooseFolder[] = "\xD1\xA1\xD4\xF1\xB0\xB2\xD7\xB0\xC2\xB7\xBE\xB6";  // 选择安装路径
 const char kProgressCaption[] = "\xD5\xFD\xD4\xDA\xB0\xB2\xD7\xB0 ";         // 正在安装
 
 // The host's files, below the install folder.
@@ -263,5 +265,12 @@ void TForm1::UnlockWindow() {
 }
 
 void TForm1::btnSelectClick(TObject* /*Sender*/) {
-  // The folder chooser comes with its own issue.
+  // The chooser opens on the current directory; the folder is checked only when the
+  // install button is pressed.
+  std::string chosen;
+  if (!SelectFolder(kChooseFolder, kChooseFolder, chosen, {fdoNewDialogStyle}, fdpScreenCenter,
+                    -1, -1))
+    return;
+  FInstallPath = platform::IncludeTrailingBackslash(chosen);
+  edtAZLJ->SetText(chosen);
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/dialogs.h"
 #include "platform/system.h"
 
 namespace platform::inject {
@@ -35,6 +36,18 @@ struct Services {
   // Answer GetDriveTypeA and GetVolumeInformationA (platform/drives.h) for every root.
   std::function<uint32_t(const std::string& rootPathName)> driveType;
   std::function<bool(const std::string& rootPathName, std::string* volumeName)> volumeLabel;
+  // Stand in for the folder browser (SHBrowseForFolderA) and for the window calls its
+  // callback makes; a window call answers nullopt for a window that is not the stand-in's.
+  std::function<ItemIdList(BrowseInfoA* info)> browseForFolder;
+  std::function<std::optional<bool>(Hwnd window, WindowRect* rect)> windowRect;
+  std::function<std::optional<bool>(Hwnd window, Hwnd insertAfter, int x, int y, int cx, int cy,
+                                    uint32_t flags)>
+      setWindowPos;
+  std::function<std::optional<intptr_t>(Hwnd window, uint32_t message, uintptr_t wParam,
+                                        intptr_t lParam)>
+      sendMessage;
+  // Answers GetSystemMetrics; nullopt lets the system answer.
+  std::function<std::optional<int>(int index)> systemMetrics;
   // Answers ShellExecuteA (platform/shell.h) instead of starting anything.
   std::function<intptr_t(const std::string& operation, const std::string& file,
                          const std::string& parameters, const std::string& directory)>

@@ -8,7 +8,7 @@ set -euo pipefail
 # for the window, fonts, and the zip tools the tests and benchmarks compare against.
 INSTALLER_PACKAGES=(
   build-essential cmake ninja-build pkg-config git
-  libgtest-dev googletest zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev libx11-dev
+  libgtest-dev googletest zlib1g-dev libpng-dev libfreetype-dev libfontconfig-dev libx11-dev libgtk-3-dev
   fonts-wqy-microhei
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 locales

@@ -911,6 +911,22 @@ int HookMessageBox(platform::Hwnd, const std::string& text, const char* caption,
   return Application ? Application->MessageBox(text, caption, type) : 0;
 }
 bool HookPump() { return Application ? Application->ProcessMessages() : false; }
+bool HookWindowRect(platform::Hwnd window, platform::WindowRect* rect) {
+  if (!Application || window == 0) return false;
+  for (TCustomForm* form : Application->Forms()) {
+    if (form->Handle() != window || !form->HostWindow()) continue;
+    const TRect r = form->HostWindow()->ScreenBounds();
+    *rect = {r.Left, r.Top, r.Right, r.Bottom};
+    return true;
+  }
+  return false;
+}
+bool HookSystemMetric(int index, int* value) {
+  return Application && Application->Host() && Application->Host()->SystemMetric(index, value);
+}
+void HookEnableWindow(platform::Hwnd /*window*/, bool enable) {
+  if (Application) Application->SystemDialogOpen(!enable);
+}
 }  // namespace
 
 TApplication::TApplication(std::unique_ptr<THostSystem> host)
@@ -923,6 +939,9 @@ TApplication::~TApplication() {
   auto& hooks = platform::ui_hooks::hooks();
   if (hooks.messageBox == HookMessageBox) hooks.messageBox = nullptr;
   if (hooks.pumpMessages == HookPump) hooks.pumpMessages = nullptr;
+  if (hooks.windowRect == HookWindowRect) hooks.windowRect = nullptr;
+  if (hooks.systemMetric == HookSystemMetric) hooks.systemMetric = nullptr;
+  if (hooks.enableWindow == HookEnableWindow) hooks.enableWindow = nullptr;
   host_.reset();
   if (Application == this) Application = nullptr;
 }
@@ -931,6 +950,23 @@ void TApplication::Initialize() {
   auto& hooks = platform::ui_hooks::hooks();
   if (!host_->NativeMessageBoxes()) hooks.messageBox = HookMessageBox;
   hooks.pumpMessages = HookPump;
+  hooks.windowRect = HookWindowRect;
+  hooks.systemMetric = HookSystemMetric;
+  hooks.enableWindow = HookEnableWindow;
+}
+
+intptr_t TApplication::Handle() const { return mainForm_ ? mainForm_->Handle() : 0; }
+
+void TApplication::SystemDialogOpen(bool open) {
+  if (open) ++systemDialogs_;
+  else if (systemDialogs_ > 0) --systemDialogs_;
+}
+
+bool THostSystem::SystemMetric(int index, int* value) const {
+  if (index != platform::kSmCxVirtualScreen && index != platform::kSmCyVirtualScreen) return false;
+  const TSize screen = ScreenSize();
+  *value = index == platform::kSmCxVirtualScreen ? screen.cx : screen.cy;
+  return true;
 }
 
 std::string TApplication::Title() const {
@@ -997,6 +1033,8 @@ void TApplication::Dispatch(const THostEvent& e) {
   const bool input = e.kind == THostEvent::kMouse || e.kind == THostEvent::kKey ||
                      e.kind == THostEvent::kChar || e.kind == THostEvent::kClose;
   if (modalRunning && input && !e.form->Modal()) return;
+  // Nor while a dialog of the system is open over them.
+  if (systemDialogs_ > 0 && input) return;
   switch (e.kind) {
     case THostEvent::kMouse:
       e.form->HostMouse(e.msg, e.x, e.y, e.shift);

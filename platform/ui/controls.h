@@ -430,6 +430,9 @@ class THostSystem {
   virtual void SetCursor(TCursor cursor) = 0;
   // Message boxes are the system's own (Win32) rather than framework windows.
   virtual bool NativeMessageBoxes() const { return false; }
+  // GetSystemMetrics for this host's screen; false lets the system answer. The virtual
+  // screen is the whole screen of a host (an X screen spans every monitor).
+  virtual bool SystemMetric(int index, int* value) const;
   virtual int NativeMessageBox(THostWindow* owner, const std::string& text,
                                const std::string& caption, uint32_t type) {
     (void)owner, (void)text, (void)caption, (void)type;
@@ -489,6 +492,11 @@ class TApplication : public TComponent {
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor c);
   THostSystem* Host() const { return host_.get(); }
+  // The application's window: it has none of its own, so its main form's stands in
+  // (the owner of dialogs that have no form as owner); 0 before the main form exists.
+  intptr_t Handle() const;
+  // While a dialog of the system (the folder browser) is open, no form takes input.
+  void SystemDialogOpen(bool open);
   void PostMessage(TControl* target, uint32_t msg, intptr_t wParam, intptr_t lParam);
   void PostHostEvent(const THostEvent& e) { hostEvents_.push_back(e); }
   bool HostEventsPending() const { return !hostEvents_.empty(); }
@@ -512,6 +520,7 @@ class TApplication : public TComponent {
   TCustomForm* mainForm_ = nullptr;
   bool terminated_ = false;
   TCursor cursor_ = crDefault;
+  int systemDialogs_ = 0;
   struct Posted {
     TControl* target;
     TMessage message;

@@ -4,8 +4,10 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <exception>
 #include <vector>
 
+#include "platform/common/window_backend.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
@@ -134,5 +136,83 @@ bool SelectDirectoryA(const std::string& initialDir, uint32_t options, std::stri
   *folder = result;
   return true;
 }
+
+// ---- Window calls and the folder browser ---------------------------------------------
+
+namespace backend {
+
+namespace {
+
+HWND Window(Hwnd window) { return reinterpret_cast<HWND>(window); }
+
+struct BrowseRun {
+  BrowseInfoA* info;
+  std::exception_ptr error;  // raised by the callback: no exception crosses the shell
+};
+
+int CALLBACK BrowseTrampoline(HWND dialog, UINT message, LPARAM param, LPARAM data) {
+  auto* run = reinterpret_cast<BrowseRun*>(data);
+  if (!run->info->callback || run->error) return 0;
+  try {
+    return run->info->callback(reinterpret_cast<Hwnd>(dialog), message, param);
+  } catch (...) {
+    run->error = std::current_exception();
+    ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);  // the dialog ends as cancelled
+    return 0;
+  }
+}
+
+}  // namespace
+
+bool GetWindowRect(Hwnd window, WindowRect* rect) {
+  RECT r;
+  if (!::GetWindowRect(Window(window), &r)) return false;
+  *rect = {r.left, r.top, r.right, r.bottom};
+  return true;
+}
+
+bool SetWindowPos(Hwnd window, Hwnd insertAfter, int x, int y, int cx, int cy, uint32_t flags) {
+  return ::SetWindowPos(Window(window), Window(insertAfter), x, y, cx, cy, flags) != 0;
+}
+
+intptr_t SendMessageA(Hwnd window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return ::SendMessageA(Window(window), message, wParam, lParam);
+}
+
+int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+ItemIdList BrowseForFolder(BrowseInfoA* info) {
+  // The new dialog style needs COM on this thread; a thread that has it keeps it.
+  const HRESULT com = ::OleInitialize(nullptr);
+  BrowseRun run{info, nullptr};
+  BROWSEINFOA record = {};
+  record.hwndOwner = Window(info->owner);
+  record.lpszTitle = info->title.c_str();
+  record.ulFlags = info->flags;
+  record.lpfn = BrowseTrampoline;
+  record.lParam = reinterpret_cast<LPARAM>(&run);
+  ItemIdList chosen = ItemIdList::Adopt(::SHBrowseForFolderA(&record));
+  info->image = record.iImage;
+  if (SUCCEEDED(com)) ::OleUninitialize();
+  if (run.error) std::rethrow_exception(run.error);  // the item is freed on the way out
+  return chosen;
+}
+
+bool ShellItemPath(void* shellItem, std::string* path) {
+  char buffer[MAX_PATH + 1] = {};
+  if (!::SHGetPathFromIDListA(static_cast<PCIDLIST_ABSOLUTE>(shellItem), buffer)) return false;
+  *path = buffer;
+  return true;
+}
+
+void FreeShellItem(void* shellItem) {
+  IMalloc* allocator = nullptr;
+  if (SUCCEEDED(::SHGetMalloc(&allocator)) && allocator) {
+    allocator->Free(shellItem);
+    allocator->Release();
+  }
+}
+
+}  // namespace backend
 
 }  // namespace platform

@@ -271,6 +271,8 @@ class TWin32Host : public THostSystem {
     LPCSTR id = cursor == crHourGlass ? IDC_WAIT : IDC_ARROW;
     if (cursor != crDefault) ::SetCursor(::LoadCursorA(nullptr, id));
   }
+  // The system's own metrics.
+  bool SystemMetric(int /*index*/, int* /*value*/) const override { return false; }
   bool NativeMessageBoxes() const override { return true; }
   int NativeMessageBox(THostWindow* owner, const std::string& text, const std::string& caption,
                        uint32_t type) override {
