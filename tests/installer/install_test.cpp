@@ -2,6 +2,15 @@
 // database, an upgrade archive made by the tests' zip writer, and the window's buttons.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <chrono>
+#include <thread>
+
 #include <string>
 #include <vector>
 
@@ -262,6 +271,45 @@ TEST_F(Install, AnUnfinishedRunThenAnotherKeepTheUsersDatabase) {
   EXPECT_EQ(ReadFileBytes(host + "\\" + kDb), "user data");
   EXPECT_EQ(ReadFileBytes(host + "\\" + kCopy), "user data");
 }
+
+#ifndef _WIN32
+TEST_F(Install, AnInstallationKilledDuringTheExtractionThenAnotherKeepTheUsersDatabase) {
+  // Enough entries, each after a slow pump, to kill the extraction in the middle.
+  std::vector<Entry> entries = Upgrade();
+  for (int i = 0; i < 300; ++i)
+    entries.push_back({.name = "AppModules/Pellix/part" + std::to_string(i) + ".bin",
+                       .data = std::string(2000, 'p')});
+  Archive(entries);
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run == 0 ? "the first run, killed" : "a second run, killed too");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      services->pumpMessages = [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return false;
+      };
+      form->btnSetUp->OnClick(form->btnSetUp);
+      _exit(0);
+    }
+    // Killed once the extraction is under way.
+    const std::string under_way = host + "\\AppModules\\Pellix\\part5.bin";
+    for (int i = 0; i < 1000 && !platform::FileExists(under_way); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the installation ended before it was killed";
+    EXPECT_TRUE(platform::FileExists(under_way));
+    EXPECT_EQ(ReadFileBytes(host + "\\" + kDb), "user data");
+  }
+  Press();
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(form->Installed());
+  EXPECT_EQ(ReadFileBytes(host + "\\" + kDb), "user data");
+  EXPECT_EQ(ReadFileBytes(host + "\\Lumoranew.exe"), "MZ new");
+}
+#endif
 
 TEST_F(Install, LaunchModeClosesTheWindowEvenWhenTheProgramIsMissing) {
   Archive({});
