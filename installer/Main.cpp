@@ -229,25 +229,30 @@ void TForm1::Install() {
     unzip::TExtractOptions options;
     options.Keep = {database, copy};
     options.OnProgress = [this](int32_t percent) {
-      btnSetUp->SetCaption(kProgressCaption + std::to_string(percent) + "%");
+      ShowInstallCaption(kProgressCaption + std::to_string(percent) + "%");
     };
     // A file of no bytes is an interrupted download or copy, not an empty archive.
     const bool ok = FileSize(FSourceFile) > 0 &&
                     unzip::ExtractArchive(FSourceFile.c_str(), FInstallPath.c_str(), true, options);
     if (ok) {
       if (saved) RestoreDatabase(copy, database);
-      btnSetUp->SetCaption(kLaunchCaption);
+      ShowInstallCaption(kLaunchCaption);
       FInstalled = true;
     } else {
-      btnSetUp->SetCaption(kInstallCaption);
+      ShowInstallCaption(kInstallCaption);
       ShowMessage(kInstallFailed);
     }
   } catch (...) {
-    btnSetUp->SetCaption(kInstallCaption);
+    ShowInstallCaption(kInstallCaption);
     UnlockWindow();
     throw;
   }
   UnlockWindow();
+}
+
+void TForm1::ShowInstallCaption(const std::string& caption) {
+  btnSetUp->SetCaption(caption);
+  if (OnInstallCaption) OnInstallCaption(caption);
 }
 
 void TForm1::LockWindow() {

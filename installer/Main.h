@@ -2,6 +2,7 @@
 // definition (resources/Main.def) with its seven controls, and the state it keeps.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "controls/VexSpeedButton.h"
@@ -38,6 +39,9 @@ class TForm1 : public ui::TCustomForm {
   const std::string& SourceFile() const { return FSourceFile; }
   // True once an installation has succeeded.
   bool Installed() const { return FInstalled; }
+  // Called with the main button's new caption each time an installation changes it: the
+  // progress, then the outcome.
+  std::function<void(const std::string& caption)> OnInstallCaption;
 
   bool BindEvent(ui::TComponent* component, const std::string& event,
                  const std::string& handler) override;
@@ -50,6 +54,7 @@ class TForm1 : public ui::TCustomForm {
   void LockWindow();
   void UnlockWindow();
   void ShowMessage(const std::string& text);
+  void ShowInstallCaption(const std::string& caption);
 
   std::string FInstallPath;
   std::string FSourceFile;

@@ -3,7 +3,8 @@
 // For the demo and the benchmarks: INSTALLER_UI_HOST=headless runs without a display;
 // INSTALLER_FIRST_PAINT=1 prints the wall-clock time of the first complete paint of the
 // window (milliseconds since the epoch) and, with INSTALLER_FIRST_PAINT=exit, ends the
-// program there; INSTALLER_DESCRIBE=1 prints what the window shows once it is painted.
+// program there; INSTALLER_DESCRIBE=1 prints what the window shows once it is painted,
+// then each caption an installation gives the main button ("install button: ...").
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +101,12 @@ int RunInstaller(const THostFactory& makeHost) {
         const bool report = firstPaint && *firstPaint;
         const bool exitThen = report && std::strcmp(firstPaint, "exit") == 0;
         const bool tell = describe && std::strcmp(describe, "1") == 0;
+        if (tell) {
+          form->OnInstallCaption = [](const std::string& caption) {
+            std::printf("install button: %s\n", ForTerminal(caption).c_str());
+            std::fflush(stdout);
+          };
+        }
         if (report || tell) {
           form->OnPainted = [&app, form, report, exitThen, tell] {
             using namespace std::chrono;

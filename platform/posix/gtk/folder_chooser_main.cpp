@@ -86,6 +86,12 @@ int main(int argc, char** argv) {
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
   gtk_file_chooser_set_local_only(chooser, TRUE);
+  // Without a "select" the dialog opens on the current folder, as the browse dialog
+  // opens on a folder tree: GTK's own start, the recent files, has no folder to confirm.
+  if (gchar* here = g_get_current_dir()) {
+    gtk_file_chooser_set_current_folder(chooser, here);
+    g_free(here);
+  }
   // The old dialog style has no "new folder" button, and the flag takes it away.
   gtk_file_chooser_set_create_folders(
       chooser, (flags & kNewDialogStyle) != 0 && (flags & kNoNewFolderButton) == 0);
