@@ -1,5 +1,7 @@
 #include "installer/Main.h"
 
+#include <chrono>
+#include <optional>
 #include <stdexcept>
 
 #include "installer/HostLookup.h"
@@ -228,7 +230,13 @@ void TForm1::Install() {
   try {
     unzip::TExtractOptions options;
     options.Keep = {database, copy};
-    options.OnProgress = [this](int32_t percent) {
+    // The engine reports each new percent; the caption follows at most every
+    // ProgressRedrawInterval, so that a fast extraction does not pay for a hundred repaints.
+    std::optional<std::chrono::steady_clock::time_point> shown;
+    options.OnProgress = [this, &shown](int32_t percent) {
+      const auto now = std::chrono::steady_clock::now();
+      if (shown && percent < 100 && now - *shown < ProgressRedrawInterval) return;
+      shown = now;
       ShowInstallCaption(kProgressCaption + std::to_string(percent) + "%");
     };
     // A file of no bytes is an interrupted download or copy, not an empty archive.

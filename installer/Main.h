@@ -2,6 +2,7 @@
 // definition (resources/Main.def) with its seven controls, and the state it keeps.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -42,6 +43,8 @@ class TForm1 : public ui::TCustomForm {
   // Called with the main button's new caption each time an installation changes it: the
   // progress, then the outcome.
   std::function<void(const std::string& caption)> OnInstallCaption;
+  // The progress caption is redrawn at most this often (and always at 100 %).
+  std::chrono::milliseconds ProgressRedrawInterval{100};
 
   bool BindEvent(ui::TComponent* component, const std::string& event,
                  const std::string& handler) override;

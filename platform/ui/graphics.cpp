@@ -97,9 +97,10 @@ void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
   if (Empty() || rect.IsEmpty()) return;
   const TSurface& s = *surface_;
   const uint32_t key = s.At(0, s.Height() - 1);
-  for (int y = rect.Top; y < rect.Bottom; ++y) {
+  const TRect area = rect.Intersect(canvas.ClipBox());  // only what the clip shows
+  for (int y = area.Top; y < area.Bottom; ++y) {
     const int sy = ScaledSourceIndex(y - rect.Top, s.Height(), rect.Height());
-    for (int x = rect.Left; x < rect.Right; ++x) {
+    for (int x = area.Left; x < area.Right; ++x) {
       const int sx = ScaledSourceIndex(x - rect.Left, s.Width(), rect.Width());
       const uint32_t p = s.At(sx, sy);
       if (Transparent && p == key) continue;
@@ -306,8 +307,9 @@ void TCanvas::LineTo(int x1, int y1) {
 void TCanvas::FillRect(const TRect& r) {
   if (Brush.Style == bsClear && !Brush.Pattern) return;
   const uint32_t p = ColorToPixel(Brush.Color);
-  for (int y = r.Top; y < r.Bottom; ++y)
-    for (int x = r.Left; x < r.Right; ++x) {
+  const TRect area = r.Intersect(ClipBox());  // pixels outside the clip are never visited
+  for (int y = area.Top; y < area.Bottom; ++y)
+    for (int x = area.Left; x < area.Right; ++x) {
       if (Brush.Pattern && Brush.Pattern->Width() > 0 && Brush.Pattern->Height() > 0) {
         // Brush origin: the device's top-left corner.
         const TPoint d = Dev(x, y);
@@ -352,10 +354,11 @@ void TCanvas::Rectangle(const TRect& r) {
 
 void TCanvas::CopyRect(const TRect& dst, const TSurface& src, const TRect& srcRect) {
   if (dst.IsEmpty() || srcRect.IsEmpty()) return;
-  for (int y = dst.Top; y < dst.Bottom; ++y) {
+  const TRect area = dst.Intersect(ClipBox());
+  for (int y = area.Top; y < area.Bottom; ++y) {
     const int sy = srcRect.Top + ScaledSourceIndex(y - dst.Top, srcRect.Height(), dst.Height());
     if (sy < 0 || sy >= src.Height()) continue;
-    for (int x = dst.Left; x < dst.Right; ++x) {
+    for (int x = area.Left; x < area.Right; ++x) {
       const int sx = srcRect.Left + ScaledSourceIndex(x - dst.Left, srcRect.Width(), dst.Width());
       if (sx < 0 || sx >= src.Width()) continue;
       PutPixelRaw(x, y, src.At(sx, sy));

@@ -117,14 +117,17 @@ unsigned TPngImage::PixelAlpha(int x, int y) const {
 void TPngImage::Draw(TCanvas& canvas, const TRect& rect) const {
   if (Empty() || rect.IsEmpty()) return;
   const int64_t rw = rect.Width(), rh = rect.Height();
-  std::vector<int> columns(static_cast<size_t>(rw));
-  for (int64_t i = 0; i < rw; ++i)
-    columns[i] = ScaledSourceIndex(i, px_.width, rw);
-  for (int64_t j = 0; j < rh; ++j) {
-    const int sy = ScaledSourceIndex(j, px_.height, rh);
-    const int dy = rect.Top + static_cast<int>(j);
-    for (int64_t i = 0; i < rw; ++i) {
-      const int dx = rect.Left + static_cast<int>(i);
+  // Only the part inside the clip is visited: a repaint of one control under a large
+  // image costs that control's pixels, not the image's.
+  const TRect area = rect.Intersect(canvas.ClipBox());
+  if (area.IsEmpty()) return;
+  std::vector<int> columns(static_cast<size_t>(area.Width()));
+  for (int x = area.Left; x < area.Right; ++x)
+    columns[x - area.Left] = ScaledSourceIndex(x - rect.Left, px_.width, rw);
+  for (int dy = area.Top; dy < area.Bottom; ++dy) {
+    const int sy = ScaledSourceIndex(dy - rect.Top, px_.height, rh);
+    for (int dx = area.Left; dx < area.Right; ++dx) {
+      const size_t i = static_cast<size_t>(dx - area.Left);
       if (!canvas.Visible(dx, dy)) continue;
       const unsigned a = PixelAlpha(columns[i], sy);
       if (a == 0) continue;

@@ -124,6 +124,7 @@ class Install : public ui_testing::HeadlessApp {
 TEST_F(Install, ASuccessfulInstallationKeepsTheDatabaseAndSwitchesToLaunch) {
   ASSERT_TRUE(WriteFileBytes(host + "\\" + kCopy, "stale copy"));
   Archive(Upgrade());
+  form->ProgressRedrawInterval = std::chrono::milliseconds(0);  // every percent shows
   Press();
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(ReadFileBytes(host + "\\Lumoranew.exe"), "MZ new");
@@ -141,12 +142,31 @@ TEST_F(Install, ASuccessfulInstallationKeepsTheDatabaseAndSwitchesToLaunch) {
   ASSERT_GE(captions.size(), 3u);
   EXPECT_EQ(captions.front(), kInstall);
   // The last block's progress comes after the last pump.
-  for (size_t i = 1; i < captions.size(); ++i) EXPECT_EQ(captions[i].rfind(kProgress, 0), 0u);
+  for (size_t i = 1; i < captions.size(); ++i) {
+    ASSERT_EQ(captions[i].rfind(kProgress, 0), 0u);
+    if (i > 1) {
+      EXPECT_GT(std::stoi(captions[i].substr(kProgress.size())),
+                std::stoi(captions[i - 1].substr(kProgress.size())));
+    }
+  }
 
   // Launch mode: the module program starts and the window closes.
   Press();
   EXPECT_EQ(started, std::vector<std::string>{"open " + host + "\\Orvanta_QN.exe"});
   EXPECT_FALSE(form->FormVisible());
+}
+
+TEST_F(Install, TheProgressCaptionIsRedrawnAtMostOncePerInterval) {
+  Archive(Upgrade());
+  form->ProgressRedrawInterval = std::chrono::hours(1);
+  std::vector<std::string> shown;
+  form->OnInstallCaption = [&shown](const std::string& caption) { shown.push_back(caption); };
+  Press();
+  // The first percent, then nothing until the end: 100 % and the launch caption.
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].rfind(kProgress, 0), 0u);
+  EXPECT_EQ(shown[1], kProgress + "100%");
+  EXPECT_EQ(shown[2], kLaunch);
 }
 
 TEST_F(Install, EachFailedCheckShowsItsMessageAndChangesNothing) {
