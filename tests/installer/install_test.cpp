@@ -169,6 +169,52 @@ TEST_F(Install, TheProgressCaptionIsRedrawnAtMostOncePerInterval) {
   EXPECT_EQ(shown[2], kLaunch);
 }
 
+TEST_F(Install, DuringTheExtractionClicksDoNothingAndTheWindowStillMoves) {
+  Archive(Upgrade());
+  int browses = 0;
+  services->browseForFolder = [&browses](platform::BrowseInfoA*) {
+    ++browses;
+    return platform::ItemIdList();
+  };
+  ui::THeadlessHost* screen = HeadlessApp::host;  // host is the install folder here
+  ui::THeadlessWindow* window = screen->WindowOf(form);
+  const ui::TRect before = window->ScreenBounds();
+  // The headless host's pointer is in the window's client coordinates.
+  auto middle = [](ui::TControl* c) {
+    return ui::TPoint{c->Left() + c->Width() / 2, c->Top() + c->Height() / 2};
+  };
+  const auto pump = services->pumpMessages;
+  bool pressed = false;
+  services->pumpMessages = [&] {
+    if (!pressed) {
+      pressed = true;
+      for (ui::TControl* c : {static_cast<ui::TControl*>(form->btnSetUp),
+                              static_cast<ui::TControl*>(form->btnSelect),
+                              static_cast<ui::TControl*>(form->sbtn_Close)}) {
+        const ui::TPoint p = middle(c);
+        screen->Click(p.X, p.Y);
+      }
+      // A drag on the background.
+      const int x = 100, y = 100;
+      screen->MouseMove(x, y);
+      screen->MouseDown(ui::mbLeft, x, y);
+      screen->MouseMove(x + 30, y + 20);
+      screen->MouseUp(ui::mbLeft, x + 30, y + 20);
+      app->ProcessMessages();
+    }
+    return pump();
+  };
+  Press();
+  ASSERT_TRUE(pressed);
+  EXPECT_TRUE(boxes.empty()) << "no second installation started";
+  EXPECT_EQ(browses, 0) << "the folder chooser stayed closed";
+  EXPECT_TRUE(form->FormVisible()) << "the close button was disabled";
+  EXPECT_TRUE(form->Installed());
+  const ui::TRect after = window->ScreenBounds();
+  EXPECT_EQ(after.Left - before.Left, 30);
+  EXPECT_EQ(after.Top - before.Top, 20);
+}
+
 TEST_F(Install, EachFailedCheckShowsItsMessageAndChangesNothing) {
   const std::string pellix = host + "\\AppModules\\Pellix";
   struct Case {
