@@ -19,7 +19,6 @@ namespace {
 constexpr TColor W = clWhite;
 constexpr TColor K = clBlack;
 constexpr TColor R = 0x0000FF;
-constexpr TColor G = 0x00FF00;
 
 // The surface as rows of '.' (white), '#' (black) and '?' (anything else).
 std::vector<std::string> Picture(const TSurface& s) {
@@ -254,7 +253,6 @@ TEST(Canvas, CopyRectTakesWhatIsBeneath) {
   dst.canvas.CopyRect({0, 0, 3, 1}, src.canvas, {0, 0, 3, 1});
   EXPECT_EQ(PixelToColor(dst.surface.At(1, 0)), R);
   EXPECT_EQ(PixelToColor(dst.surface.At(0, 0)), W);
-  (void)G;
 }
 
 TEST(Canvas, TextMeasuresAndDrawsInsideItsRectangle) {
