@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "tests/support/registry_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/headless_fixture.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 
 using namespace ui;
 using testing_support::ReadFileBytes;

@@ -11,7 +11,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/file_helpers.h"
 #include "tests/unzip/helpers.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
 
 using namespace unzip;

@@ -9,7 +9,7 @@
 #include "platform/inject.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/file_helpers.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExceptions.h"
 #include "unzip/f_CompressUnit.h"
 

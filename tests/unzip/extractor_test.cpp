@@ -6,7 +6,7 @@
 #include "platform/inject.h"
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/helpers.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
 
 using namespace unzip;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/unzip/expect_text.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/BufferStreams.h"
 
 namespace unzip_test {

@@ -15,7 +15,7 @@
 #endif
 #include "tests/support/temp_dir.h"
 #include "tests/unzip/helpers.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "tests/unzip/file_helpers.h"
 #include "unzip/BufferStreams.h"
 #include "unzip/f_CompressUnit.h"

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "tests/unzip/helpers.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExceptions.h"
 #include "unzip/ZipRecords.h"
 

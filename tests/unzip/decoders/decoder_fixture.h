@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 #include "unzip/decoders/EntryDecoder.h"
 
 namespace decoder_test {

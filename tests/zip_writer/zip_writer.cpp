@@ -1,4 +1,4 @@
-#include "tests/unzip/zip_writer.h"
+#include "tests/zip_writer/zip_writer.h"
 
 #include <zlib.h>
 
