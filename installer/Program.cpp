@@ -1,14 +1,6 @@
 // The program entry (see Program.h).
-//
-// For the demo and the benchmarks: INSTALLER_UI_HOST=headless runs without a display;
-// INSTALLER_FIRST_PAINT=1 prints the wall-clock time of the first complete paint of the
-// window (milliseconds since the epoch) and, with INSTALLER_FIRST_PAINT=exit, ends the
-// program there; INSTALLER_DESCRIBE=1 prints what the window shows once it is painted,
-// then each caption an installation gives the main button ("install button: ...").
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -19,50 +11,9 @@
 #include "platform/dialogs.h"
 #include "platform/system.h"
 #include "platform/ui/controls.h"
-#include "platform/ui/headless/headless_host.h"
 #include "platform/ui/png_image.h"
 
 namespace {
-
-std::string ForTerminal(const std::string& gbk) {
-#ifdef _WIN32
-  return gbk;
-#else
-  return platform::AnsiToUtf8(gbk);
-#endif
-}
-
-// What the window shows, control by control, in creation order.
-void DescribeWindow(TForm1* form) {
-  const ui::TRect b = form->HostWindow() ? form->HostWindow()->ScreenBounds() : form->BoundsRect();
-  std::printf("window \"%s\": %dx%d at %d,%d, %s\n", ForTerminal(form->Caption()).c_str(),
-              b.Width(), b.Height(), b.Left, b.Top,
-              form->BorderStyle == ui::bsNone ? "borderless" : "framed");
-  for (int i = 0; i < form->ControlCount(); ++i) {
-    ui::TControl* c = form->Controls(i);
-    std::string what;
-    if (auto* image = dynamic_cast<TPNGImageButton*>(c)) {
-      what = "image " + std::to_string(image->PngImg()->Width()) + "x" +
-             std::to_string(image->PngImg()->Height());
-      if (!image->PngOver()->Empty()) what += ", hover image";
-    } else if (dynamic_cast<ui::TLabel*>(c)) {
-      what = "label \"" + ForTerminal(c->Caption()) + "\"";
-    } else if (auto* edit = dynamic_cast<ui::TCustomEdit*>(c)) {
-      what = "edit \"" + ForTerminal(edit->Text()) + "\"";
-      if (edit->ReadOnly()) what += ", read-only";
-    } else {
-      what = "button \"" + ForTerminal(c->Caption()) + "\"";
-    }
-    if (!c->Enabled()) what += ", disabled";
-    std::printf("  %-11s %3d,%-3d %3dx%-3d %s\n", c->Name.c_str(), c->Left(), c->Top(), c->Width(),
-                c->Height(), what.c_str());
-  }
-  std::printf("install folder: %s\n", form->InstallPath().empty()
-                                          ? "(none found)"
-                                          : ForTerminal(form->InstallPath()).c_str());
-  std::printf("archive: %s\n", ForTerminal(form->SourceFile()).c_str());
-  std::fflush(stdout);
-}
 
 void ReportStartFailure(const std::string& text) {
 #ifdef _WIN32
@@ -75,13 +26,10 @@ void ReportStartFailure(const std::string& text) {
 }  // namespace
 
 std::unique_ptr<ui::THostSystem> ProgramHost(std::string* error) {
-  const char* hostName = std::getenv("INSTALLER_UI_HOST");
-  if (hostName && std::strcmp(hostName, "headless") == 0)
-    return std::make_unique<ui::THeadlessHost>();
   return ui::CreateNativeHost(error);
 }
 
-int RunInstaller(const THostFactory& makeHost) {
+int RunInstaller(const THostFactory& makeHost, const TStartHook& started) {
   daemon_log::LogModuleStartup();
   ui::RegisterPngImageFormat();
   int status = 0;
@@ -96,28 +44,7 @@ int RunInstaller(const THostFactory& makeHost) {
       app.Initialize();
       try {
         TForm1* form = app.CreateForm<TForm1>();
-        const char* firstPaint = std::getenv("INSTALLER_FIRST_PAINT");
-        const char* describe = std::getenv("INSTALLER_DESCRIBE");
-        const bool report = firstPaint && *firstPaint;
-        const bool exitThen = report && std::strcmp(firstPaint, "exit") == 0;
-        const bool tell = describe && std::strcmp(describe, "1") == 0;
-        if (tell) {
-          form->OnInstallCaption = [](const std::string& caption) {
-            std::printf("install button: %s\n", ForTerminal(caption).c_str());
-            std::fflush(stdout);
-          };
-        }
-        if (report || tell) {
-          form->OnPainted = [&app, form, report, exitThen, tell] {
-            using namespace std::chrono;
-            const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch());
-            form->OnPainted = nullptr;
-            if (report) std::printf("first paint at %lld\n", static_cast<long long>(ms.count()));
-            if (tell) DescribeWindow(form);
-            std::fflush(stdout);
-            if (exitThen) app.Terminate();
-          };
-        }
+        if (started) started(app, form);
         app.Run();
       } catch (const std::exception& e) {
         ReportStartFailure(e.what());
