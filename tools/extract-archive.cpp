@@ -187,7 +187,7 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
   };
   z.OnHandleMessage = [&](TObject*, int32_t id, const std::string& text, const std::string&,
                           uint32_t, int32_t& reply) {
-    if (id == 197) {
+    if (id == unzip::kMsgUnknownMethod) {
       fail(current, "unknown compression method");
       reply = 1;  // OK
       return;

@@ -363,7 +363,7 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   }
 
   if (!IsKnownMethod(w.CompressionMethod)) {
-    HandleMessage(197, "Unknown Compression Method", "Zip Error", platform::kMbOk);
+    HandleMessage(kMsgUnknownMethod, "Unknown Compression Method", "Zip Error", platform::kMbOk);
     ++FFailedCount;
     SkipEntry();
     return;
@@ -528,7 +528,7 @@ bool TZipExtractor::OverwriteDecision(int32_t Index, std::string& Name,
       }
       const std::string text =
           ("Replace existing file " + EntryFileName(Index) + "?").substr(0, 301);
-      return HandleMessage(196, text, "File Exists Alert", platform::kMbYesNo) == platform::kIdYes;
+      return HandleMessage(kMsgFileExists, text, "File Exists Alert", platform::kMbYesNo) == platform::kIdYes;
     }
     case Never:
       return false;

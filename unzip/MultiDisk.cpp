@@ -12,18 +12,18 @@ void TZipExtractor::DecideMultiMode() {
   if (root.size() >= 2 && root[1] == ':') {
     const uint32_t type = platform::GetDriveTypeA(root);
     if (type == platform::kDriveRemovable || type == platform::kDriveCdrom) {
-      SetMultiMode(1);
+      SetMultiMode(kMultiSpanned);
       return;
     }
   }
-  SetMultiMode(2);
+  SetMultiMode(kMultiSplit);
 }
 
 TStream* TZipExtractor::OpenDisk(int64_t N) {
   delete FArchiveStream;
   FArchiveStream = nullptr;
   std::string name = FZipName;
-  if (GetMultiMode() == 2) {
+  if (GetMultiMode() == kMultiSplit) {
     const TSplitPartType type = N == FDiskCount ? spLast : (N == 1 ? spFirst : spMiddle);
     name = FPartBaseName;
     FileNameForSplitPart(name, N, type);
@@ -47,12 +47,12 @@ void TZipExtractor::GetNextDisk(int64_t N, std::string& Name) {
     OnGetNextDisk(this, static_cast<int32_t>(N), Name);
     return;
   }
-  if (GetMultiMode() != 1) return;
+  if (GetMultiMode() != kMultiSpanned) return;
   // The window framework's cursor is not reachable from here; the prompt is modal.
   const std::string text =
       Format("Please insert disk %lld of the multi-disk set.", static_cast<long long>(N))
           .substr(0, 255);
-  if (HandleMessage(184, text, "", platform::kMbOkCancel) == platform::kIdCancel) Name.clear();
+  if (HandleMessage(kMsgInsertDisk, text, "", platform::kMbOkCancel) == platform::kIdCancel) Name.clear();
 }
 
 void TZipExtractor::FileNameForSplitPart(std::string& Name, int64_t N, TSplitPartType SplitType) {
@@ -70,7 +70,7 @@ void TZipExtractor::FileNameForSplitPart(std::string& Name, int64_t N, TSplitPar
 }
 
 bool TZipExtractor::LabelMatches(int64_t N) {
-  if (GetMultiMode() != 1) return true;
+  if (GetMultiMode() != kMultiSpanned) return true;
   const std::string root = UpperCaseAscii(FZipName.substr(0, 3));
   std::string label;
   // An unreadable label matches no disk: the prompt asks again or is cancelled.

@@ -150,7 +150,7 @@ void TZipExtractor::ForgetArchive() {
   FDirectoryRebuilt = false;
   FDamageOffset = -1;
   // The volumes of the previous archive say nothing about this one.
-  FMultiMode = 0;
+  FMultiMode = kMultiNone;
   FDiskCount = 1;
   FCurrentDisk = 0;
 }
@@ -164,7 +164,7 @@ void TZipExtractor::ClearArchive() {
   FDamageOffset = -1;
   FArchiveDate = 0;
   FDiskCount = 1;
-  FMultiMode = 0;
+  FMultiMode = kMultiNone;
   FZipName.clear();
 }
 
@@ -409,11 +409,11 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
   if (found) {
     FCurrentDisk = useSide ? 0 : end.ThisDisk32();
     if (end.ThisDisk32() == 0)
-      SetMultiMode(0);
-    else if (GetMultiMode() == 0)
+      SetMultiMode(kMultiNone);
+    else if (GetMultiMode() == kMultiNone)
       DecideMultiMode();
     if (end.EntryCount64() > 0) {
-      if (!useSide && GetMultiMode() != 0 && end.StartCentralDisk32() != FCurrentDisk) {
+      if (!useSide && GetMultiMode() != kMultiNone && end.StartCentralDisk32() != FCurrentDisk) {
         s = OpenDisk(static_cast<int64_t>(end.StartCentralDisk32()) + 1);
         FReading = s;
       }
@@ -423,11 +423,11 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       // Every central header takes at least 46 bytes: a count that the bytes there cannot
       // carry is a damaged directory, not an amount of records to expect.
       const int64_t at = s->Position();
-      const uint64_t room = useSide || GetMultiMode() == 0
+      const uint64_t room = useSide || GetMultiMode() == kMultiNone
                                 ? static_cast<uint64_t>(std::max<int64_t>(0, s->Size() - at))
                                 : end.CentralSize64();
       damaged = at < 0 || end.EntryCount64() > room / 46;
-    } else if (useSide || GetMultiMode() == 0) {
+    } else if (useSide || GetMultiMode() == kMultiNone) {
       // No entries declared: central headers there would still be read.
       const uint64_t offset = useSide ? 0 : end.CentralOffset64();
       s->Seek(std::min<uint64_t>(offset, INT64_MAX), soFromBeginning);
@@ -460,7 +460,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
     ClearArchive();
     throw EBadZipFile();
   };
-  if (damaged && (GetMultiMode() != 0 || !RebuildDirectory())) fail();
+  if (damaged && (GetMultiMode() != kMultiNone || !RebuildDirectory())) fail();
 
   // Records read from the central directory, in its order; they go into EntryList in
   // one step at the end. Keys (start disk, local header offset) already seen tell a
@@ -472,7 +472,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
   static const std::function<TStream*()> kNone;
   // Central headers beyond the entry count are read up to the end record (single file,
   // side file) or within the declared size on the volume at hand (volumes).
-  const bool wholeFile = useSide || GetMultiMode() == 0;
+  const bool wholeFile = useSide || GetMultiMode() == kMultiNone;
   const bool lookBeyond = wholeFile || end.EntryCount64() > 0;
   const int64_t recordsStart = end.CommentPosition - 22;
   uint64_t consumed = 0;
@@ -486,7 +486,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
         break;
       if (DoProcessMessages) PumpMessages();
       std::unique_ptr<TZipHeaderInfo> rec = NewRecord();
-      const std::function<TStream*()>& next = GetMultiMode() != 0 && !beyond ? nextDisk : kNone;
+      const std::function<TStream*()>& next = GetMultiMode() != kMultiNone && !beyond ? nextDisk : kNone;
       bool ok = rec->ReadCentral(s, next);
       if (!ok && pendingExtra > 0 && !beyond) {
         // The previous header's extra field was not really there.
@@ -499,7 +499,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       pendingExtra = 0;
       if (!ok) {
         if (beyond) break;
-        if (GetMultiMode() == 0 && RebuildDirectory()) break;
+        if (GetMultiMode() == kMultiNone && RebuildDirectory()) break;
         fail();
       }
       // Every later step may need these values: a marker whose value is missing fails the
@@ -508,7 +508,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       static_cast<void>(rec->UncompressedSize64());
       if (!keys.emplace(rec->DiskNumberStart32(), rec->LocalHeaderOffset64()).second) {
         // A second central header for the same local header.
-        if (GetMultiMode() == 0 && RebuildDirectory()) break;
+        if (GetMultiMode() == kMultiNone && RebuildDirectory()) break;
         fail();
       }
       // More headers than the count says: all are read, and the count is wrong.
@@ -568,7 +568,7 @@ bool TZipExtractor::RebuildDirectory() {
   bool opened = false;
   if (outside) {
     // Called from outside a directory read: the archive itself, a single file.
-    if (GetMultiMode() != 0) return false;
+    if (GetMultiMode() != kMultiNone) return false;
     if (!FArchiveStream) {
       try {
         FArchiveStream = new TBufferedFileStream(FZipName, BufferSize, FlushFilesOnClose,
@@ -744,7 +744,7 @@ std::string TZipExtractor::GetZipComment() {
   SetZipComment(text);
   end.CommentModified = modified;
   s->Seek(position, soFromBeginning);
-  if (GetMultiMode() == 0) CloseArchive();
+  if (GetMultiMode() == kMultiNone) CloseArchive();
   return text;
 }
 
@@ -785,7 +785,7 @@ std::string TZipExtractor::GetFileComment(int32_t Index) {
     FEndCentral->CommentModified = modified;
   }
   s->Seek(position, soFromBeginning);
-  if (GetMultiMode() == 0) CloseArchive();
+  if (GetMultiMode() == kMultiNone) CloseArchive();
   return text;
 }
 

@@ -16,6 +16,16 @@
 
 namespace unzip {
 
+// The values of MultiMode: how the volumes of an archive are found.
+constexpr int32_t kMultiNone = 0;     // one archive file
+constexpr int32_t kMultiSpanned = 1;  // volumes on removable media, asked for one at a time
+constexpr int32_t kMultiSplit = 2;    // parts as files side by side on a fixed drive
+
+// The ids HandleMessage passes to OnHandleMessage.
+constexpr int32_t kMsgInsertDisk = 184;     // "Please insert disk N of the multi-disk set."
+constexpr int32_t kMsgFileExists = 196;     // whether to replace an existing file
+constexpr int32_t kMsgUnknownMethod = 197;  // an entry's compression method is not known
+
 class TEntryDecoder;
 
 enum TUZOverwriteMode : uint8_t { Prompt, Always, Never, ifNewer, ifOlder };
@@ -282,7 +292,7 @@ class TZipExtractor : public TComponent {
   bool FDirectoryRebuilt = false;
   int64_t FDiskCount = 1;
   int64_t FCurrentDisk = 0;
-  int32_t FMultiMode = 0;
+  int32_t FMultiMode = kMultiNone;
   bool FCheckDiskLabels = true;
   std::string FPartBaseName;
   // The stream ReadDirectory is reading (the archive, a volume or the side file); null
