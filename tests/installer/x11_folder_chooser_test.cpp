@@ -19,6 +19,7 @@
 #include "platform/inject.h"
 #include "platform/posix/native.h"
 #include "platform/ui/controls.h"
+#include "tests/installer/window_child.h"
 #include "tests/installer/x_session.h"
 #include "tests/support/temp_dir.h"
 // Xlib last: its macros (None, Bool ...) would clash with the framework's names.
@@ -60,7 +61,6 @@ class ChooserWindowProcess {
     if (pid_ == 0) {
       close(fds[0]);
       RunChild(fds[1]);
-      _exit(0);
     }
     close(fds[1]);
     from_ = fds[0];
@@ -87,28 +87,21 @@ class ChooserWindowProcess {
 
  private:
   static void RunChild(int to) {
-    std::string error;
-    std::unique_ptr<ui::THostSystem> host = ui::CreateNativeHost(&error);
-    if (!host) _exit(2);
-    ui::TApplication app(std::move(host));
-    app.Initialize();
-    TForm1* form = app.CreateForm<TForm1>();
-    form->Show();
-    app.ProcessMessages();
-    const WindowReport report{static_cast<uint64_t>(form->Handle()),
-                              form->btnSelect->Left() + form->btnSelect->Width() / 2,
-                              form->btnSelect->Top() + form->btnSelect->Height() / 2};
-    if (write(to, &report, sizeof report) != sizeof report) _exit(3);
-    const auto pressed = form->btnSelect->OnClick;
-    form->btnSelect->OnClick = [form, pressed, to](ui::TObject* sender) {
-      pressed(sender);
-      const std::string text = form->edtAZLJ->Text();
-      const uint32_t size = static_cast<uint32_t>(text.size());
-      if (write(to, &size, sizeof size) != sizeof size ||
-          write(to, text.data(), size) != static_cast<ssize_t>(size))
-        _exit(3);
-    };
-    app.Run();
+    x_session::RunInstallerWindow([to](ui::TApplication&, TForm1* form) {
+      const WindowReport report{static_cast<uint64_t>(form->Handle()),
+                                form->btnSelect->Left() + form->btnSelect->Width() / 2,
+                                form->btnSelect->Top() + form->btnSelect->Height() / 2};
+      if (write(to, &report, sizeof report) != sizeof report) _exit(3);
+      const auto pressed = form->btnSelect->OnClick;
+      form->btnSelect->OnClick = [form, pressed, to](ui::TObject* sender) {
+        pressed(sender);
+        const std::string text = form->edtAZLJ->Text();
+        const uint32_t size = static_cast<uint32_t>(text.size());
+        if (write(to, &size, sizeof size) != sizeof size ||
+            write(to, text.data(), size) != static_cast<ssize_t>(size))
+          _exit(3);
+      };
+    });
   }
 
   pid_t pid_ = -1;

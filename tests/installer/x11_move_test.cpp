@@ -19,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/inject.h"
 #include "platform/ui/controls.h"
+#include "tests/installer/window_child.h"
 #include "tests/installer/x_session.h"
 #include "tests/support/temp_dir.h"
 // Xlib last: its macros (None, Bool ...) would clash with the framework's names.
@@ -41,20 +42,10 @@ class WindowProcess {
     pid_ = fork();
     if (pid_ == 0) {
       close(fds[0]);
-      std::string error;
-      std::unique_ptr<ui::THostSystem> host = ui::CreateNativeHost(&error);
-      if (!host) _exit(2);
-      {
-        ui::TApplication app(std::move(host));
-        app.Initialize();
-        TForm1* form = app.CreateForm<TForm1>();
-        form->Show();
-        app.ProcessMessages();
+      x_session::RunInstallerWindow([to = fds[1]](ui::TApplication&, TForm1* form) {
         const uint64_t id = static_cast<uint64_t>(form->Handle());
-        if (write(fds[1], &id, sizeof id) != sizeof id) _exit(3);
-        app.Run();
-      }
-      _exit(0);
+        if (write(to, &id, sizeof id) != sizeof id) _exit(3);
+      });
     }
     close(fds[1]);
     if (pid_ > 0) {
