@@ -277,6 +277,48 @@ TEST_F(Install, ARunningHostIsNotTouched) {
   EXPECT_FALSE(IsFileInUse(host + "\\missing.exe"));
 }
 
+// A read-only main program reads as a running host. A read-only target, or one another
+// program holds without write sharing, fails the extraction: "安装失败！", that file as
+// it was, the database kept.
+TEST_F(Install, ReadOnlyAndHeldFilesStopTheInstallation) {
+  Archive(Upgrade());
+  const std::string program = host + "\\Lumoranew.exe";
+  const std::string target = host + "\\AppModules\\Pellix\\x.dll";
+  ASSERT_TRUE(platform::SetFileAttributesA(program, platform::kAttrReadOnly));
+  // Wine maps the attribute to permission bits, which do not stop root.
+  const bool enforced = IsFileInUse(program) || !testing_support::RunningUnderWine();
+  if (enforced) {
+    Press();
+    EXPECT_EQ(boxes, std::vector<std::string>{kHostRunning});
+    EXPECT_EQ(ReadFileBytes(program), "MZ old");
+    ExpectInstallModeUnlocked();
+  }
+  ASSERT_TRUE(platform::SetFileAttributesA(program, platform::kAttrNormal));
+
+  if (enforced) {
+    ASSERT_TRUE(platform::SetFileAttributesA(target, platform::kAttrReadOnly));
+    boxes.clear();
+    Press();
+    EXPECT_EQ(boxes, std::vector<std::string>{kFailed}) << "read-only target";
+    EXPECT_EQ(ReadFileBytes(target), "old dll");
+    EXPECT_EQ(ReadFileBytes(host + "\\" + kDb), "user data");
+    ExpectInstallModeUnlocked();
+    ASSERT_TRUE(platform::SetFileAttributesA(target, platform::kAttrNormal));
+  }
+
+  const platform::Handle held = platform::CreateFileA(target, platform::kGenericRead,
+                                                      platform::kShareRead, platform::kOpenExisting);
+  ASSERT_NE(held, platform::kInvalidHandle);
+  boxes.clear();
+  Press();
+  platform::CloseHandle(held);
+  EXPECT_EQ(boxes, std::vector<std::string>{kFailed}) << "held target";
+  EXPECT_EQ(ReadFileBytes(target), "old dll");
+  EXPECT_EQ(ReadFileBytes(host + "\\" + kDb), "user data");
+  ExpectInstallModeUnlocked();
+  if (!enforced) GTEST_SKIP() << "Wine running as root does not enforce the read-only attribute";
+}
+
 // Archives that cannot install: the failure message, the window usable again, the
 // database as it was.
 TEST_F(Install, AFailedExtractionSaysSoAndKeepsTheDatabase) {
