@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 
 enum TVexSpeedButtonStyle { bsNormal, bsEncarta, bsModern };
 enum TVexSpeedButtonSize { bsCustom, bsSmall, bsMedium, bsLarge };

@@ -1,6 +1,6 @@
 #include "controls/XPEditEx.h"
 
-#include "platform/ui/definition.h"
+#include "ui/definition.h"
 
 using namespace ui;
 

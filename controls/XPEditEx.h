@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/ui/stdctrls.h"
+#include "ui/stdctrls.h"
 
 class TTolvaneEditEx : public ui::TCustomEdit {
  public:

@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "platform/system.h"
-#include "platform/ui/definition.h"
+#include "ui/definition.h"
 
 using namespace ui;
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/controls.h"
-#include "platform/ui/png_image.h"
+#include "ui/controls.h"
+#include "ui/png_image.h"
 
 class TPNGImageButton : public ui::TGraphicControl {
  public:

@@ -10,7 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "platform/ui/definition.h"
+#include "ui/definition.h"
 #include "resources/resources.h"
 #include "unzip/f_CompressUnit.h"
 

@@ -9,8 +9,8 @@
 #include "controls/VexSpeedButton.h"
 #include "controls/XPEditEx.h"
 #include "controls/f_PimImageButton.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/stdctrls.h"
+#include "ui/controls.h"
+#include "ui/stdctrls.h"
 
 class TForm1 : public ui::TCustomForm {
  public:

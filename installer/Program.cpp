@@ -10,8 +10,8 @@
 #include "log/f_Log.h"
 #include "platform/dialogs.h"
 #include "platform/system.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/png_image.h"
+#include "ui/controls.h"
+#include "ui/png_image.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 
 // Makes the host the window shows on; null with *error saying why there is none.
 using THostFactory = std::function<std::unique_ptr<ui::THostSystem>(std::string* error)>;

@@ -17,8 +17,8 @@
 #include "installer/Main.h"
 #include "installer/Program.h"
 #include "platform/system.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/headless/headless_host.h"
+#include "ui/controls.h"
+#include "ui/headless_host.h"
 
 namespace {
 

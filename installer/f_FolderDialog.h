@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/dialogs.h"
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 
 enum TOptions {
   fdoBrowseForComputer,

@@ -1,4 +1,4 @@
-// Where the window framework (platform/ui/) takes over services of platform/dialogs.h
+// Where the window framework (ui/) takes over services of platform/dialogs.h
 // while an application object runs: message boxes become the framework's modal windows
 // (unless the host shows the system's own), the message pump runs the framework's loop,
 // and the framework answers for its own windows and its screen. Empty otherwise;

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/system.h"
-#include "platform/ui/graphics.h"
-#include "platform/ui/png_image.h"
+#include "ui/graphics.h"
+#include "ui/png_image.h"
 
 namespace {
 

@@ -80,7 +80,7 @@ database_before=$(cat "$host/AppModules/Dunmar/Data/Data.db")
 echo "== sandbox: $root"
 echo "== registry: HKCU\\SOFTWARE\\Norvell\\Lumora3.0 InstalledPath = $winpath"
 echo "== archive: $root/setup/InstallSource.dat ($(du -h "$archive" | cut -f1))"
-shooter=$build/platform/ui/ui-screenshot
+shooter=$build/ui/ui-screenshot
 echo "== running $root/setup/Setup"
 if [ -n "${DISPLAY:-}" ] && "$shooter" --check; then
   echo "   (the window is open on $DISPLAY: press 立即安装, then 立即体验, or close it)"

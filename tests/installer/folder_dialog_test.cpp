@@ -10,7 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
-#include "platform/ui/headless/scripted_folder_browser.h"
+#include "ui/scripted_folder_browser.h"
 #include "tests/support/registry_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/headless_fixture.h"

@@ -12,9 +12,9 @@
 #include "platform/dialogs.h"
 #include "platform/inject.h"
 #include "platform/system.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/graphics.h"
-#include "platform/ui/headless/headless_host.h"
+#include "ui/controls.h"
+#include "ui/graphics.h"
+#include "ui/headless_host.h"
 #include "tests/support/registry_fixture.h"
 #include "tests/support/temp_dir.h"
 

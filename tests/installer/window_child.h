@@ -10,7 +10,7 @@
 #include <string>
 
 #include "installer/Main.h"
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 
 namespace x_session {
 

@@ -18,7 +18,7 @@
 #include "platform/dialogs.h"
 #include "platform/inject.h"
 #include "platform/posix/native.h"
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 #include "tests/installer/window_child.h"
 #include "tests/installer/x_session.h"
 #include "tests/support/temp_dir.h"

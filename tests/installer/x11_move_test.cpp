@@ -18,7 +18,7 @@
 #include "installer/Main.h"
 #include "platform/dialogs.h"
 #include "platform/inject.h"
-#include "platform/ui/controls.h"
+#include "ui/controls.h"
 #include "tests/installer/window_child.h"
 #include "tests/installer/x_session.h"
 #include "tests/support/temp_dir.h"

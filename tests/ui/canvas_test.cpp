@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/graphics.h"
-#include "platform/ui/png_image.h"
+#include "ui/graphics.h"
+#include "ui/png_image.h"
 #include "tests/ui/headless_fixture.h"
 
 using namespace ui;

@@ -8,8 +8,8 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
-#include "platform/ui/definition.h"
-#include "platform/ui/stdctrls.h"
+#include "ui/definition.h"
+#include "ui/stdctrls.h"
 #include "tests/ui/headless_fixture.h"
 
 using namespace ui;

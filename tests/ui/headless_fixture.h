@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/controls.h"
-#include "platform/ui/headless/headless_host.h"
-#include "platform/ui/png_image.h"
+#include "ui/controls.h"
+#include "ui/headless_host.h"
+#include "ui/png_image.h"
 
 namespace ui_testing {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/inject.h"
-#include "platform/ui/png_image.h"
+#include "ui/png_image.h"
 #include "tests/ui/headless_fixture.h"
 
 using namespace ui;
