@@ -31,7 +31,7 @@ std::string FolderOf(const std::string& path) {
 
 // The file name of path without its extension.
 std::string BaseNameOf(const std::string& path) {
-  return platform::ChangeFileExtToNone(path.substr(FolderOf(path).size()));
+  return platform::ChangeFileExt(path.substr(FolderOf(path).size()), "");
 }
 
 // value in decimal, padded with zeros to width digits.

@@ -37,70 +37,6 @@ TControl* HitTest(const TWinControl* container, TPoint p, bool allowDisabled) {
 
 }  // namespace
 
-// ---- TComponent --------------------------------------------------------------------------
-TComponent::TComponent(TComponent* owner) : owner_(owner) {
-  if (owner_) {
-    owner_->components_.push_back(this);
-    owner_->Notification(this, opInsert);
-  }
-}
-
-TComponent::~TComponent() {
-  ComponentState |= csDestroying;
-  DestroyComponents();
-  std::vector<TComponent*> notify;
-  notify.swap(freeNotifies_);
-  for (TComponent* c : notify) {
-    auto& list = c->freeNotifies_;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    c->Notification(this, opRemove);
-  }
-  if (owner_) {
-    auto& list = owner_->components_;
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
-    owner_->Notification(this, opRemove);
-  }
-}
-
-void TComponent::DestroyComponents() {
-  while (!components_.empty()) {
-    TComponent* last = components_.back();
-    delete last;  // removes itself from components_
-  }
-}
-
-TComponent* TComponent::FindComponent(const std::string& name) const {
-  for (TComponent* c : components_)
-    if (c->Name == name) return c;
-  return nullptr;
-}
-
-void TComponent::Notification(TComponent* component, TOperation operation) {
-  if (operation == opRemove) {
-    freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), component),
-                        freeNotifies_.end());
-  }
-  if (ComponentState & csDestroying) return;
-  // Copy: a receiver may free components while it is told.
-  const std::vector<TComponent*> owned = components_;
-  for (TComponent* c : owned)
-    if (c != component) c->Notification(component, operation);
-}
-
-void TComponent::FreeNotification(TComponent* component) {
-  if (!component || component == this) return;
-  if (std::find(freeNotifies_.begin(), freeNotifies_.end(), component) == freeNotifies_.end())
-    freeNotifies_.push_back(component);
-  if (std::find(component->freeNotifies_.begin(), component->freeNotifies_.end(), this) ==
-      component->freeNotifies_.end())
-    component->freeNotifies_.push_back(this);
-}
-
-bool TComponent::SetProperty(const std::string& name, const TPropertyValue& value) {
-  if (name == "Tag") return value.AsInt(&Tag);
-  return false;
-}
-
 // ---- TControl ------------------------------------------------------------------------------
 TControl::TControl(TComponent* owner) : TComponent(owner) {
   Font.OnChange = [this] {
@@ -433,10 +369,9 @@ bool TControl::SetProperty(const std::string& name, const TPropertyValue& v) {
   if (name == "Hint" && v.kind == TPropertyValue::kString) return Hint = v.text, true;
   if (name == "ShowHint" && v.AsBool(&b)) return ShowHint = b, true;
   if (name == "ParentShowHint" && v.AsBool(&b)) return ParentShowHint = b, true;
-  return TComponent::SetProperty(name, v);
+  if (name == "Tag") return v.AsInt(&Tag);
+  return false;
 }
-
-void TControl::Loaded() { TComponent::Loaded(); }
 
 // ---- TWinControl --------------------------------------------------------------------------------
 TWinControl::TWinControl(TComponent* owner) : TControl(owner) { ControlStyle |= csAcceptsControls; }
@@ -1059,7 +994,7 @@ bool THostSystem::SystemMetric(int index, int* value) const {
 
 std::string TApplication::Title() const {
   if (!title_.empty()) return title_;
-  return platform::ChangeFileExtToNone(platform::ExtractFileName(platform::GetModuleFileNameA()));
+  return platform::ChangeFileExt(platform::ExtractFileName(platform::GetModuleFileNameA()), "");
 }
 
 void TApplication::Run() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/objects.h"
 #include "ui/graphics.h"
 
 namespace ui {
@@ -28,47 +29,12 @@ class THostWindow;
 struct TPropertyValue;
 
 // ---- Components ----------------------------------------------------------------------------
-inline constexpr uint32_t csLoading = 0x1;
-inline constexpr uint32_t csDesigning = 0x2;
-inline constexpr uint32_t csDestroying = 0x4;
-
-enum TOperation { opInsert, opRemove };
-
-class TComponent : public TObject {
- public:
-  explicit TComponent(TComponent* owner);
-  ~TComponent() override;
-  TComponent(const TComponent&) = delete;
-  TComponent& operator=(const TComponent&) = delete;
-
-  std::string Name;
-  int Tag = 0;
-  uint32_t ComponentState = 0;
-  TComponent* Owner() const { return owner_; }
-  const std::vector<TComponent*>& Components() const { return components_; }
-  TComponent* FindComponent(const std::string& name) const;
-  bool IsDesigning() const { return ComponentState & csDesigning; }
-  bool IsLoading() const { return ComponentState & csLoading; }
-
-  // After the stored properties of a definition have been set.
-  virtual void Loaded() { ComponentState &= ~csLoading; }
-  // A component of the same owner, or one that asked with FreeNotification, is inserted
-  // or removed; the owner passes it on to everything it owns.
-  virtual void Notification(TComponent* component, TOperation operation);
-  void FreeNotification(TComponent* component);
-  // A stored property of a definition; false when the name is not one of this class.
-  virtual bool SetProperty(const std::string& name, const TPropertyValue& value);
-
- protected:
-  // Frees the owned components, last first. Destructors of classes whose members the
-  // owned components may reach call it before those members go.
-  void DestroyComponents();
-
- private:
-  TComponent* owner_ = nullptr;
-  std::vector<TComponent*> components_;
-  std::vector<TComponent*> freeNotifies_;
-};
+using platform::TComponent;
+using platform::TOperation;
+using platform::opInsert;
+using platform::opRemove;
+using platform::csDesigning;
+using platform::csLoading;
 
 // Stand-ins for what the controls store but this program never opens.
 class TPopupMenu : public TComponent {
@@ -175,11 +141,10 @@ class TControl : public TComponent {
 
   // Paints into the form's surface: origin is the form position of the control's client
   // (0, 0), clip the form area it may touch.
-  virtual void PaintControl(TSurface* target, TPoint origin, const TRect& clip) {
-    (void)target, (void)origin, (void)clip;
-  }
-  bool SetProperty(const std::string& name, const TPropertyValue& value) override;
-  void Loaded() override;
+  virtual void PaintControl(TSurface* /*target*/, TPoint /*origin*/, const TRect& /*clip*/) {}
+  // A stored property of a definition (ui/definition.h); false when the name is not one
+  // of this class or the value does not fit it.
+  virtual bool SetProperty(const std::string& name, const TPropertyValue& value);
 
  protected:
   virtual void Click();

@@ -121,12 +121,12 @@ struct Lexer {
 
 void ReadFormDefinition(TCustomForm* form, const std::string& definition,
                         const std::function<const std::string*(const std::string&)>& resources) {
-  std::vector<TComponent*> stack;
+  std::vector<TControl*> stack;
   std::vector<TComponent*> created;
   size_t pos = 0;
   int lineNo = 0;
   bool done = false;
-  form->ComponentState |= csLoading;
+  form->BeginLoading();
   while (pos <= definition.size() && !done) {
     size_t end = definition.find('\n', pos);
     if (end == std::string::npos) end = definition.size();
@@ -151,7 +151,7 @@ void ReadFormDefinition(TCustomForm* form, const std::string& definition,
       if (!parent) lex.Fail(name + " cannot hold controls");
       TControl* c = it->second(form);
       c->Name = name;
-      c->ComponentState |= csLoading;
+      c->BeginLoading();
       c->SetParent(parent);
       created.push_back(c);
       stack.push_back(c);
@@ -164,7 +164,7 @@ void ReadFormDefinition(TCustomForm* form, const std::string& definition,
       lex.Expect('=');
       TPropertyValue v = lex.Value();
       if (!lex.AtEnd()) lex.Fail("unexpected text after the value");
-      TComponent* target = stack.back();
+      TControl* target = stack.back();
       if (word.size() > 2 && word.compare(0, 2, "On") == 0 && v.kind == TPropertyValue::kIdent) {
         if (!form->BindEvent(target, word, v.text))
           lex.Fail("unknown handler " + v.text + " for " + word);

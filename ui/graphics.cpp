@@ -3,6 +3,8 @@
 #include <cstring>
 #include <map>
 
+#include "platform/ansi_strings.h"
+
 namespace ui {
 
 // ---- Surface and pixels ------------------------------------------------------------------
@@ -414,7 +416,7 @@ struct PrefixedLine {
   size_t underlineLen = 0;
 };
 
-PrefixedLine StripPrefix(const std::string& line, bool noPrefix, bool (*lead)(uint8_t)) {
+PrefixedLine StripPrefix(const std::string& line, bool noPrefix) {
   PrefixedLine out;
   if (noPrefix) {
     out.text = line;
@@ -429,7 +431,7 @@ PrefixedLine StripPrefix(const std::string& line, bool noPrefix, bool (*lead)(ui
         out.text += '&';
         continue;
       }
-      const size_t len = (lead(static_cast<uint8_t>(line[i])) && i + 1 < line.size()) ? 2 : 1;
+      const size_t len = (platform::IsLeadByte(line[i]) && i + 1 < line.size()) ? 2 : 1;
       if (out.underlineAt == std::string::npos) {
         out.underlineAt = out.text.size();
         out.underlineLen = len;
@@ -438,14 +440,12 @@ PrefixedLine StripPrefix(const std::string& line, bool noPrefix, bool (*lead)(ui
       i += len - 1;
       continue;
     }
-    const size_t len = (lead(c) && i + 1 < line.size()) ? 2 : 1;
+    const size_t len = (platform::IsLeadByte(line[i]) && i + 1 < line.size()) ? 2 : 1;
     out.text.append(line, i, len);
     i += len - 1;
   }
   return out;
 }
-
-bool LeadByte(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
 
 }  // namespace
 
@@ -473,7 +473,7 @@ int TCanvas::DrawTextA(const std::string& text, TRect& r, uint32_t flags) {
   std::vector<PrefixedLine> parts;
   int maxWidth = 0;
   for (const auto& l : lines) {
-    parts.push_back(StripPrefix(l, flags & kDtNoPrefix, LeadByte));
+    parts.push_back(StripPrefix(l, flags & kDtNoPrefix));
     maxWidth = std::max(maxWidth, text_engine::TextWidth(Font, parts.back().text));
   }
   const int total = m.height * static_cast<int>(parts.size());

@@ -1,16 +1,11 @@
 #include "ui/stdctrls.h"
 
+#include "platform/ansi_strings.h"
 #include "platform/dialogs.h"
 #include "ui/definition.h"
 
 namespace ui {
 
-namespace {
-bool Lead(char c) {
-  const uint8_t b = static_cast<uint8_t>(c);
-  return b >= 0x81 && b <= 0xFE;
-}
-}  // namespace
 
 // ---- TLabel
 // -----------------------------------------------------------------------------------------
@@ -175,7 +170,8 @@ int TCustomEdit::CharStart(int at) const {
   const std::string& t = Text();
   int i = 0;
   while (i < at) {
-    const int next = i + ((Lead(t[i]) && i + 1 < static_cast<int>(t.size())) ? 2 : 1);
+    const bool pair = platform::IsLeadByte(t[i]) && i + 1 < static_cast<int>(t.size());
+    const int next = i + (pair ? 2 : 1);
     if (next > at) return i;
     i = next;
   }
@@ -184,7 +180,7 @@ int TCustomEdit::CharStart(int at) const {
 int TCustomEdit::NextChar(int at) const {
   const std::string& t = Text();
   if (at >= static_cast<int>(t.size())) return static_cast<int>(t.size());
-  return at + ((Lead(t[at]) && at + 1 < static_cast<int>(t.size())) ? 2 : 1);
+  return at + ((platform::IsLeadByte(t[at]) && at + 1 < static_cast<int>(t.size())) ? 2 : 1);
 }
 int TCustomEdit::PrevChar(int at) const { return at <= 0 ? 0 : CharStart(at - 1); }
 
@@ -344,7 +340,7 @@ void TCustomEdit::WndProc(TMessage& m) {
         Insert(pair);
         return;
       }
-      if (Lead(c)) {
+      if (platform::IsLeadByte(c)) {
         pendingLead_ = c;
         return;
       }

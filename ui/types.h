@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/objects.h"
+
 namespace ui {
 
 struct TPoint {
@@ -206,10 +208,7 @@ inline constexpr uint32_t kDtNoClip = 0x0100;
 inline constexpr uint32_t kDtCalcRect = 0x0400;
 inline constexpr uint32_t kDtNoPrefix = 0x0800;
 
-class TObject {
- public:
-  virtual ~TObject() = default;
-};
+using platform::TObject;
 
 // Events: optional callbacks; the first argument is the component that raises them.
 using TNotifyEvent = std::function<void(TObject* sender)>;

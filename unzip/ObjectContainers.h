@@ -13,6 +13,16 @@ namespace unzip {
 
 class TStream;
 
+// Receives the binary properties an object declares for streaming.
+class TFiler {
+ public:
+  virtual ~TFiler() = default;
+  virtual void DefineBinaryProperty(const std::string& name,
+                                    const std::function<void(TStream*)>& readData,
+                                    const std::function<void(TStream*)>& writeData,
+                                    bool hasData) = 0;
+};
+
 // Count and Capacity stay below this.
 inline constexpr int32_t kMaxListSize = 0x1FFFFFFF;
 
@@ -24,7 +34,8 @@ class TObjectList : public TPersistent {
   TObjectList& operator=(const TObjectList&) = delete;
   const char* ClassName() const override { return "TObjectList"; }
 
-  void DefineProperties(TFiler* filer) override;
+  // Declares the items as the binary property "ObjectContainer".
+  virtual void DefineProperties(TFiler* filer);
 
   // EListError "List index out of bounds (%d)".
   [[noreturn]] virtual void Error(int32_t value) const;

@@ -18,17 +18,13 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/ansi_strings.h"
 #include "platform/posix/native.h"
 #include "platform/posix/text.h"
 #include "platform/system.h"
 
 namespace platform {
 namespace {
-
-bool IsLeadByte(char c) {
-  const auto b = static_cast<uint8_t>(c);
-  return b >= 0x81 && b <= 0xFE;
-}
 
 // The blanks that surround names and values. None of them can be the second byte of a
 // GBK character (those are 0x40 and above), so bytewise trimming is safe.
@@ -39,36 +35,6 @@ std::string Trim(const std::string& s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-// Compares GBK strings, folding ASCII letters only: the second byte of a double-byte
-// character is compared as it is.
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (IsLeadByte(a[i]) && i + 1 < a.size()) {
-      if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-    const char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// The position of the last "]" that is a character of its own, or npos.
-size_t LastCloseBracket(const std::string& line) {
-  size_t found = std::string::npos;
-  for (size_t i = 0; i < line.size(); ++i) {
-    if (IsLeadByte(line[i]) && i + 1 < line.size()) {
-      ++i;
-    } else if (line[i] == ']') {
-      found = i;
-    }
-  }
-  return found;
 }
 
 std::string StripQuotes(const std::string& value) {
@@ -129,10 +95,10 @@ std::string GetPrivateProfileStringA(const std::string& section, const std::stri
     if (line.empty()) continue;
 
     if (line[0] == '[') {
-      const size_t close = LastCloseBracket(line);
+      const size_t close = AnsiLastDelimiter("]", line);
       if (close != std::string::npos) {
         if (inSection) break;  // the first section of that name decides, and lacks the key
-        inSection = EqualNoCase(Trim(line.substr(1, close - 1)), wantedSection);
+        inSection = SameTextAnsi(Trim(line.substr(1, close - 1)), wantedSection);
         continue;
       }
       // Without its "]" the line is an ordinary key line.
@@ -140,7 +106,7 @@ std::string GetPrivateProfileStringA(const std::string& section, const std::stri
     if (!inSection) continue;
     const size_t equals = line.find('=');
     const std::string name = Trim(line.substr(0, equals));
-    if (!EqualNoCase(name, wantedKey)) continue;
+    if (!SameTextAnsi(name, wantedKey)) continue;
     if (equals == std::string::npos) return DefaultValue(defaultValue);
     return StripQuotes(Trim(line.substr(equals + 1)));
   }

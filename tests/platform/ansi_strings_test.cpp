@@ -40,9 +40,30 @@ TEST(PlatformAnsiStrings, LastDelimiterAndExtension) {
   EXPECT_EQ(AnsiLastDelimiter("\\", kQian), std::string::npos);
   // A lone lead byte at the end is left as it is, not read past.
   EXPECT_EQ(AnsiLastDelimiter("\\", "a\\\x9C"), 1u);
-  EXPECT_EQ(ChangeFileExtToNone("D:\\pkg\\Setup.exe"), "D:\\pkg\\Setup");
-  EXPECT_EQ(ChangeFileExtToNone("D:\\pkg.d\\Setup"), "D:\\pkg.d\\Setup");
-  EXPECT_EQ(ChangeFileExtToNone(kShuoMing + kQian + ".exe"), kShuoMing + kQian);
+  EXPECT_EQ(ChangeFileExt("D:\\pkg\\Setup.exe", ""), "D:\\pkg\\Setup");
+  EXPECT_EQ(ChangeFileExt("D:\\pkg.d\\Setup", ""), "D:\\pkg.d\\Setup");
+  EXPECT_EQ(ChangeFileExt(kShuoMing + kQian + ".exe", ""), kShuoMing + kQian);
+}
+
+TEST(PlatformAnsiStrings, ExtensionsTrailBytesAndComparisons) {
+  EXPECT_TRUE(IsTrailByte(kQian, 1));
+  EXPECT_FALSE(IsTrailByte(kQian + "\\", 2));
+  EXPECT_TRUE(EndsWithBackslash("a\\"));
+  EXPECT_FALSE(EndsWithBackslash(kQian));
+  EXPECT_EQ(ExtractFileExt("D:\\pkg.d\\Setup"), "");
+  EXPECT_EQ(ExtractFileExt("D:\\pkg\\a.tar.gz"), ".gz");
+  EXPECT_EQ(ChangeFileExt("Setup", ".log"), "Setup.log");
+  EXPECT_EQ(ChangeFileExt(kQian + ".exe", ".log"), kQian + ".log");
+  EXPECT_TRUE(SameTextAnsi("Data\\ABC.db", "data\\abc.DB"));
+  // Trail bytes 0x61 and 0x41 ("a", "A") make two different characters: never folded.
+  EXPECT_FALSE(SameTextAnsi("\x81\x61", "\x81\x41"));
+  EXPECT_TRUE(SameTextAnsi("x\x81\x61", "X\x81\x61"));
+  EXPECT_FALSE(SameTextAnsi("a", "ab"));
+  EXPECT_EQ(CompareTextAscii("abc", "ABC"), 0);
+  EXPECT_LT(CompareTextAscii("abc", "ABD"), 0);
+  EXPECT_GT(CompareTextAscii("abcd", "ABC"), 0);
+  EXPECT_EQ(UpperCaseAscii("a\xB5z"), "A\xB5Z");
+  EXPECT_EQ(LowerCaseAscii("A\xB5Z"), "a\xB5z");
 }
 
 }  // namespace
