@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/ansi_strings.h"
+#include "platform/dos_time.h"
 #include "platform/files.h"
 
 namespace daemon_log {
@@ -41,22 +42,13 @@ std::string Digits(unsigned value, size_t width) {
   return text;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12) return 31;
-  if (month == 2 && IsLeapYear(year)) return 29;
-  return kDays[month - 1];
-}
-
 // The date months calendar months before date, its day clamped to the shorter month.
 SystemTime MonthsBefore(const SystemTime& date, int months) {
   const int index = std::max(0, date.year * 12 + (date.month - 1) - months);
   SystemTime result = date;
   result.year = static_cast<uint16_t>(index / 12);
   result.month = static_cast<uint16_t>(index % 12 + 1);
-  const int last = DaysInMonth(result.year, result.month);
+  const int last = platform::DaysInMonth(result.year, result.month);
   if (result.day > last) result.day = static_cast<uint16_t>(last);
   return result;
 }
@@ -70,23 +62,6 @@ std::string Timestamp(const SystemTime& t) {
 }
 
 std::string ExecutableFolder() { return FolderOf(platform::GetModuleFileNameA()); }
-
-// Creates every missing level of folder (which ends in "\"); failures are left to the
-// open that follows.
-void CreateFolders(const std::string& folder) {
-  for (size_t i = 0; i < folder.size();) {
-    const auto byte = static_cast<uint8_t>(folder[i]);
-    if (platform::IsDBCSLeadByte(byte) && i + 1 < folder.size()) {
-      i += 2;
-      continue;
-    }
-    if (byte == '\\' && i > 0) {
-      const std::string level = folder.substr(0, i);
-      if (!platform::DirectoryExists(level)) platform::CreateDirectoryA(level);
-    }
-    ++i;
-  }
-}
 
 // Appends bytes at the end of the file at path, creating it when it does not exist.
 void AppendToFile(const std::string& path, const std::string& bytes) {
@@ -157,7 +132,7 @@ void TDaemonLog::WriteLog(const std::string& message) {
     // the turn of a month lands in the file of its own date.
     const SystemTime now = platform::GetLocalTime();
     const std::string path = LogFileName(now);
-    CreateFolders(FolderOf(path));
+    platform::CreateFolderPath(FolderOf(path));
     const std::string line = "\xA1\xBE" + Timestamp(now) + "\xA1\xBF" + message + "\r\n";
     std::lock_guard<std::recursive_mutex> guard(LogLock);
     AppendToFile(path, line);

@@ -111,6 +111,10 @@ bool MoveFileExA(const std::string& existingFileName, const std::string& newFile
                  uint32_t flags);
 // Creates one folder level; fails with kErrorAlreadyExists or kErrorPathNotFound.
 bool CreateDirectoryA(const std::string& path);
+// Creates every missing folder of path (which may end in "\"), parents first; a name
+// shorter than three characters (a bare drive such as "C:") is never created. True when
+// the folder exists afterwards.
+bool CreateFolderPath(const std::string& path);
 bool RemoveDirectoryA(const std::string& path);
 
 // One entry of a folder listing ("." and ".." are left out).

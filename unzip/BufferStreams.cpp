@@ -318,16 +318,7 @@ void TBufferedFileStream::SetSize(int64_t newSize) {
 
 // ---- File-system and message routines ----------------------------------------------------
 
-void CreateDirPath(const std::string& path) {
-  std::string folder = path;
-  if (EndsWithBackslash(folder)) folder.pop_back();
-  if (folder.size() < 3 || DirExistsByChDir(folder)) return;
-  // The parent ends at the last separator before the final character, so that it is
-  // always shorter ("ab:" or "ab\\" would otherwise be their own parents).
-  const size_t at = LastDelimiter("\\:", folder.substr(0, folder.size() - 1));
-  if (at != std::string::npos) CreateDirPath(folder.substr(0, at + 1));
-  platform::CreateDirectoryA(folder);
-}
+void CreateDirPath(const std::string& path) { platform::CreateFolderPath(path); }
 
 bool DirExistsByChDir(const std::string& path) {
   const std::string saved = platform::GetCurrentDirectoryA();

@@ -100,19 +100,6 @@ std::string Utf8ToAnsiOrQuestionMarks(const std::string& utf8) {
   return out;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
-
-// Days from 1899-12-30 to the given civil date.
-int64_t DaysSinceEpoch(int year, int month, int day) {
-  // Days from 1970-01-01 (civil-from-days inverse), shifted to the 1899-12-30 epoch.
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yoe = year - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468 + 25569;
-}
-
 // Case-insensitive (ASCII letters) comparison of a1 + a2 with b1 + b2.
 int CompareTextParts(const std::string& a1, const std::string& a2, const std::string& b1,
                      const std::string& b2) {
@@ -140,43 +127,6 @@ int32_t Rate(const TZipHeaderInfo& r) {
 int32_t Sign(int64_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
 }  // namespace
-
-// ---- Dates -------------------------------------------------------------------------------
-
-uint32_t SanitizeDosDateTime(uint32_t value) {
-  const uint32_t time = value & 0xFFFF;
-  const uint32_t date = value >> 16;
-  uint32_t hour = time >> 11, minute = (time >> 5) & 0x3F, second = (time & 0x1F) * 2;
-  uint32_t year = (date >> 9) + 1980, month = (date >> 5) & 0xF, day = date & 0x1F;
-  bool clamped = false;
-  const auto clamp = [&clamped](uint32_t& v, uint32_t lo, uint32_t hi) {
-    if (v < lo) v = lo, clamped = true;
-    if (v > hi) v = hi, clamped = true;
-  };
-  clamp(hour, 0, 23);
-  clamp(minute, 0, 59);
-  clamp(second, 0, 59);
-  clamp(year, 1980, 2099);
-  clamp(month, 1, 12);
-  clamp(day, 1, 31);
-  if (!clamped) return value;
-  return ((year - 1980) << 25) | (month << 21) | (day << 16) | (hour << 11) | (minute << 5) |
-         (second / 2);
-}
-
-int64_t DosDateTimeSeconds(uint32_t value) {
-  const uint32_t time = value & 0xFFFF;
-  const uint32_t date = value >> 16;
-  const int hour = static_cast<int>(time >> 11), minute = static_cast<int>((time >> 5) & 0x3F);
-  const int second = static_cast<int>((time & 0x1F) * 2);
-  const int year = static_cast<int>((date >> 9) + 1980), month = static_cast<int>((date >> 5) & 0xF);
-  const int day = static_cast<int>(date & 0x1F);
-  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1) return 0;
-  const int monthDays = kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0);
-  if (day > monthDays || hour > 23 || minute > 59 || second > 59) return 0;
-  return DaysSinceEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-}
 
 // ---- TZipHeaderInfo ------------------------------------------------------------------------
 

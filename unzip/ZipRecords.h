@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dos_time.h"
 #include "unzip/ObjectContainers.h"
 #include "unzip/Runtime.h"
 
@@ -49,13 +50,8 @@ struct TZip64Info {
   uint8_t Present = 0;
 };
 
-// Sanitises a DOS date-time: hour <= 23, minute and second <= 59, year 1980..2099, month
-// 1..12, day 1..31; a value that needs no correction is returned unchanged.
-uint32_t SanitizeDosDateTime(uint32_t value);
-
-// A DOS date-time as seconds since 1899-12-30 00:00, or 0 when it is not a valid date
-// and time.
-int64_t DosDateTimeSeconds(uint32_t value);
+using platform::DosDateTimeSeconds;
+using platform::SanitizeDosDateTime;
 
 // One directory entry.
 class TZipHeaderInfo : public TPersistent {

@@ -14,10 +14,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
+#include "platform/dos_time.h"
 #include "platform/files.h"
 #include "platform/inject.h"
 #include "platform/posix/native.h"
@@ -156,34 +158,22 @@ bool ValidHandle(Handle h) {
 uint32_t ToDosDateTime(time_t t) {
   struct tm tm {};
   localtime_r(&t, &tm);
-  int year = tm.tm_year + 1900;
-  if (year < 1980) return (0u << 25) | (1u << 21) | (1u << 16);
-  if (year > 2107) year = 2107;
-  const uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
-                        (static_cast<uint32_t>(tm.tm_mon + 1) << 5) |
-                        static_cast<uint32_t>(tm.tm_mday);
-  const uint32_t time = (static_cast<uint32_t>(tm.tm_hour) << 11) |
-                        (static_cast<uint32_t>(tm.tm_min) << 5) |
-                        static_cast<uint32_t>(tm.tm_sec / 2);
-  return (date << 16) | time;
+  const int year = tm.tm_year + 1900;
+  if (year < 1980) return PackDosDateTime({});
+  return PackDosDateTime({std::min(year, 2107), tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                          tm.tm_sec});
 }
 
 bool FromDosDateTime(uint32_t dos, time_t* out) {
-  const int day = dos >> 16 & 0x1F, month = dos >> 21 & 0x0F, year = 1980 + (dos >> 25 & 0x7F);
-  const int second = (dos & 0x1F) * 2, minute = dos >> 5 & 0x3F, hour = dos >> 11 & 0x1F;
-  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (month < 1 || month > 12 || day < 1 || day > kDays[month - 1] || hour > 23 || minute > 59 ||
-      second > 59)
-    return false;
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  if (month == 2 && day == 29 && !leap) return false;
+  if (!IsValidDosDateTime(dos)) return false;
+  const DosFields f = UnpackDosDateTime(dos);
   struct tm tm {};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
+  tm.tm_year = f.year - 1900;
+  tm.tm_mon = f.month - 1;
+  tm.tm_mday = f.day;
+  tm.tm_hour = f.hour;
+  tm.tm_min = f.minute;
+  tm.tm_sec = f.second;
   tm.tm_isdst = -1;
   *out = mktime(&tm);
   return *out != static_cast<time_t>(-1);

@@ -69,14 +69,6 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
   return 0;
 }
 
-bool CreateFolderPath(const std::string& path) {
-  std::string p = path;
-  while (p.size() > 3 && p.back() == '\\') p.pop_back();
-  if (p.size() < 3 || DirectoryExists(p)) return true;
-  const size_t slash = p.find_last_of('\\');
-  if (slash != std::string::npos && slash > 1) CreateFolderPath(p.substr(0, slash + 1));
-  return CreateDirectoryA(p) || DirectoryExists(p);
-}
 
 }  // namespace
 

@@ -448,4 +448,21 @@ TEST(PlatformCodePages, ConversionsBetweenGbkAndUtf8) {
   EXPECT_EQ(OemToCharA("README.TXT"), "README.TXT");
 }
 
+TEST(PlatformFiles, CreateFolderPathMakesEveryLevelAndWalksDoubleByteNames) {
+  TempDir dir;
+  // The middle level ends in a 0x5C trail byte: splitting it there would create "说明\x9C".
+  const std::string deep = dir / (kTrailBackslashName + "\\a\\b");
+  EXPECT_TRUE(CreateFolderPath(deep + "\\"));
+  EXPECT_TRUE(DirectoryExists(dir / kTrailBackslashName));
+  EXPECT_TRUE(DirectoryExists(deep));
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(ListFolder(dir.path(), &entries));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, kTrailBackslashName);
+  EXPECT_TRUE(CreateFolderPath(deep)) << "already there";
+  // Under a file nothing can be made.
+  ASSERT_TRUE(WriteFileBytes(dir / "file", "x"));
+  EXPECT_FALSE(CreateFolderPath(dir / "file\\sub"));
+}
+
 }  // namespace
