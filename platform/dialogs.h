@@ -1,6 +1,6 @@
 // Message boxes, the window-message pump, the two choosers the zip component's "?"
 // prompts use, and the folder browser with the few window calls its callback makes.
-// Where the window framework runs it answers for its own windows (platform/ui_hooks.h);
+// Where the window framework runs it answers for its own windows (platform/inject.h);
 // without it the POSIX backend shows boxes on stderr and cancels the choosers. Tests
 // replace each service through platform::inject.
 #pragma once

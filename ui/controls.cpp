@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "platform/ansi_strings.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
-#include "platform/ui_hooks.h"
 #include "ui/message_box.h"
 #include "ui/properties.h"
 
@@ -929,29 +929,6 @@ bool TCustomForm::SetProperty(const std::string& name, const TPropertyValue& v) 
 bool TCustomForm::BindEvent(TComponent*, const std::string&, const std::string&) { return false; }
 
 // ---- TApplication -------------------------------------------------------------------------------
-namespace {
-int HookMessageBox(platform::Hwnd, const std::string& text, const char* caption, uint32_t type) {
-  return Application ? Application->MessageBox(text, caption, type) : 0;
-}
-bool HookPump() { return Application ? Application->ProcessMessages() : false; }
-bool HookWindowRect(platform::Hwnd window, platform::WindowRect* rect) {
-  if (!Application || window == 0) return false;
-  for (TCustomForm* form : Application->Forms()) {
-    if (form->Handle() != window || !form->HostWindow()) continue;
-    const TRect r = form->HostWindow()->ScreenBounds();
-    *rect = {r.Left, r.Top, r.Right, r.Bottom};
-    return true;
-  }
-  return false;
-}
-bool HookSystemMetric(int index, int* value) {
-  return Application && Application->Host() && Application->Host()->SystemMetric(index, value);
-}
-void HookEnableWindow(platform::Hwnd /*window*/, bool enable) {
-  if (Application) Application->SystemDialogOpen(!enable);
-}
-}  // namespace
-
 TApplication::TApplication(std::unique_ptr<THostSystem> host)
     : TComponent(nullptr), host_(std::move(host)) {
   Application = this;
@@ -959,23 +936,37 @@ TApplication::TApplication(std::unique_ptr<THostSystem> host)
 
 TApplication::~TApplication() {
   DestroyComponents();
-  auto& hooks = platform::ui_hooks::hooks();
-  if (hooks.messageBox == HookMessageBox) hooks.messageBox = nullptr;
-  if (hooks.pumpMessages == HookPump) hooks.pumpMessages = nullptr;
-  if (hooks.windowRect == HookWindowRect) hooks.windowRect = nullptr;
-  if (hooks.systemMetric == HookSystemMetric) hooks.systemMetric = nullptr;
-  if (hooks.enableWindow == HookEnableWindow) hooks.enableWindow = nullptr;
+  if (Application == this) platform::inject::framework() = {};
   host_.reset();
   if (Application == this) Application = nullptr;
 }
 
+// From here on platform/ shows this framework's message boxes (unless the host shows the
+// system's), runs its message loop, and answers for its windows and its screen.
 void TApplication::Initialize() {
-  auto& hooks = platform::ui_hooks::hooks();
-  if (!host_->NativeMessageBoxes()) hooks.messageBox = HookMessageBox;
-  hooks.pumpMessages = HookPump;
-  hooks.windowRect = HookWindowRect;
-  hooks.systemMetric = HookSystemMetric;
-  hooks.enableWindow = HookEnableWindow;
+  platform::inject::Services& services = platform::inject::framework();
+  if (!host_->NativeMessageBoxes())
+    services.messageBox = [this](const std::string& text, const char* caption, uint32_t type) {
+      return MessageBox(text, caption, type);
+    };
+  services.pumpMessages = [this] { return ProcessMessages(); };
+  services.windowRect = [this](platform::Hwnd window,
+                               platform::WindowRect* rect) -> std::optional<bool> {
+    if (window == 0) return std::nullopt;
+    for (TCustomForm* form : forms_) {
+      if (form->Handle() != window || !form->HostWindow()) continue;
+      const TRect r = form->HostWindow()->ScreenBounds();
+      *rect = {r.Left, r.Top, r.Right, r.Bottom};
+      return true;
+    }
+    return std::nullopt;
+  };
+  services.systemMetrics = [this](int index) -> std::optional<int> {
+    int value = 0;
+    if (host_ && host_->SystemMetric(index, &value)) return value;
+    return std::nullopt;
+  };
+  services.enableWindow = [this](platform::Hwnd, bool enable) { SystemDialogOpen(!enable); };
 }
 
 intptr_t TApplication::Handle() const { return mainForm_ ? mainForm_->Handle() : 0; }
@@ -1136,8 +1127,9 @@ void TApplication::HandleException(const std::exception& error) {
 
 int TApplication::MessageBox(const std::string& text, const char* caption, uint32_t type) {
   const std::string title = caption ? std::string(caption) : Title();
-  if (const auto& hook = platform::inject::services().messageBox)
-    return hook(text, title.c_str(), type);
+  // A test's scripted answer comes first (the framework's own slot would lead back here).
+  if (const auto& scripted = platform::inject::services().messageBox)
+    if (auto answer = scripted(text, title.c_str(), type)) return *answer;
   if (host_ && host_->NativeMessageBoxes()) {
     THostWindow* owner = mainForm_ ? mainForm_->HostWindow() : nullptr;
     return host_->NativeMessageBox(owner, text, title, type);

@@ -7,4 +7,9 @@ Services& services() {
   return instance;
 }
 
+Services& framework() {
+  static Services instance;
+  return instance;
+}
+
 }  // namespace platform::inject

@@ -1,43 +1,34 @@
-// The window calls and the folder browser: test overrides first, then the window
-// framework for its own windows, then the backend.
+// The window calls and the folder browser: the tests' and the framework's overrides
+// (platform/inject.h) first, then the backend.
 #include <optional>
 #include <utility>
 
 #include "platform/common/window_backend.h"
 #include "platform/dialogs.h"
 #include "platform/inject.h"
-#include "platform/ui_hooks.h"
 
 namespace platform {
 
 bool GetWindowRect(Hwnd window, WindowRect* rect) {
-  if (const auto& stand_in = inject::services().windowRect)
-    if (const std::optional<bool> answer = stand_in(window, rect)) return *answer;
-  if (auto* framework = ui_hooks::hooks().windowRect; framework && framework(window, rect))
-    return true;
+  if (auto answer = inject::Ask(&inject::Services::windowRect, window, rect)) return *answer;
   return backend::GetWindowRect(window, rect);
 }
 
 bool SetWindowPos(Hwnd window, Hwnd insertAfter, int x, int y, int cx, int cy, uint32_t flags) {
-  if (const auto& stand_in = inject::services().setWindowPos)
-    if (const std::optional<bool> answer = stand_in(window, insertAfter, x, y, cx, cy, flags))
-      return *answer;
+  if (auto answer =
+          inject::Ask(&inject::Services::setWindowPos, window, insertAfter, x, y, cx, cy, flags))
+    return *answer;
   return backend::SetWindowPos(window, insertAfter, x, y, cx, cy, flags);
 }
 
 intptr_t SendMessageA(Hwnd window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (const auto& stand_in = inject::services().sendMessage)
-    if (const std::optional<intptr_t> answer = stand_in(window, message, wParam, lParam))
-      return *answer;
+  if (auto answer = inject::Ask(&inject::Services::sendMessage, window, message, wParam, lParam))
+    return *answer;
   return backend::SendMessageA(window, message, wParam, lParam);
 }
 
 int GetSystemMetrics(int index) {
-  if (const auto& stand_in = inject::services().systemMetrics)
-    if (const std::optional<int> answer = stand_in(index)) return *answer;
-  int value = 0;
-  if (auto* framework = ui_hooks::hooks().systemMetric; framework && framework(index, &value))
-    return value;
+  if (auto answer = inject::Ask(&inject::Services::systemMetrics, index)) return *answer;
   return backend::GetSystemMetrics(index);
 }
 
@@ -46,13 +37,12 @@ ItemIdList SHBrowseForFolderA(BrowseInfoA* info) {
   struct OwnerDisabled {
     Hwnd owner;
     explicit OwnerDisabled(Hwnd w) : owner(w) {
-      if (auto* enable = ui_hooks::hooks().enableWindow) enable(owner, false);
+      inject::Ask(&inject::Services::enableWindow, owner, false);
     }
-    ~OwnerDisabled() {
-      if (auto* enable = ui_hooks::hooks().enableWindow) enable(owner, true);
-    }
+    ~OwnerDisabled() { inject::Ask(&inject::Services::enableWindow, owner, true); }
   } disabled(info->owner);
-  if (const auto& stand_in = inject::services().browseForFolder) return stand_in(info);
+  if (auto answer = inject::Ask(&inject::Services::browseForFolder, info))
+    return std::move(*answer);
   return backend::BrowseForFolder(info);
 }
 

@@ -6,33 +6,32 @@
 
 #include "platform/inject.h"
 #include "platform/system.h"
-#include "platform/ui_hooks.h"
 
 namespace platform {
 
-int MessageBoxA(Hwnd owner, const std::string& text, const char* caption, uint32_t type) {
-  if (const auto& hook = inject::services().messageBox) return hook(text, caption, type);
-  if (auto* box = ui_hooks::hooks().messageBox) return box(owner, text, caption, type);
+int MessageBoxA(Hwnd /*owner*/, const std::string& text, const char* caption, uint32_t type) {
+  if (auto answer = inject::Ask(&inject::Services::messageBox, text, caption, type)) return *answer;
   const std::string title = AnsiToUtf8(caption ? std::string(caption) : std::string("Error"));
   std::fprintf(stderr, "[%s] %s\n", title.c_str(), AnsiToUtf8(text).c_str());
   return UnattendedAnswer(type);
 }
 
 bool PumpMessages() {
-  if (const auto& hook = inject::services().pumpMessages) return hook();
-  if (auto* pump = ui_hooks::hooks().pumpMessages) return pump();
+  if (auto answer = inject::Ask(&inject::Services::pumpMessages)) return *answer;
   return false;
 }
 
 bool GetOpenFileNameA(const OpenFileRequest& request, std::string* fileName) {
-  if (const auto& hook = inject::services().openFileDialog)
-    return hook(request.title, request.filter, request.initialDir, fileName);
+  if (auto answer =
+          inject::Ask(&inject::Services::openFileDialog,
+                      request.title, request.filter, request.initialDir, fileName))
+    return *answer;
   return false;
 }
 
 bool SelectDirectoryA(const std::string& initialDir, uint32_t options, std::string* folder) {
-  if (const auto& hook = inject::services().selectDirectory)
-    return hook(initialDir, options, folder);
+  if (auto answer = inject::Ask(&inject::Services::selectDirectory, initialDir, options, folder))
+    return *answer;
   return false;
 }
 

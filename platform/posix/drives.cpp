@@ -106,7 +106,7 @@ std::optional<std::string> DriveFolder(const std::string& rootPathName) {
 }  // namespace
 
 uint32_t GetDriveTypeA(const std::string& rootPathName) {
-  if (const auto& hook = inject::services().driveType) return hook(rootPathName);
+  if (auto answer = inject::Ask(&inject::Services::driveType, rootPathName)) return *answer;
   std::optional<std::string> folder = DriveFolder(rootPathName);
   if (!folder) return kDriveNoRootDir;
   Mount m;
@@ -129,8 +129,8 @@ uint32_t GetDriveTypeA(const std::string& rootPathName) {
 bool GetVolumeInformationA(const std::string& rootPathName, std::string* volumeName,
                            uint32_t volumeNameSize) {
   std::string label;
-  if (const auto& hook = inject::services().volumeLabel) {
-    if (!hook(rootPathName, &label)) return false;
+  if (auto answer = inject::Ask(&inject::Services::volumeLabel, rootPathName, &label)) {
+    if (!*answer) return false;
   } else {
     std::optional<std::string> folder = DriveFolder(rootPathName);
     Mount m;

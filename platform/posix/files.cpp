@@ -616,7 +616,7 @@ std::string GetTempPathA() {
 }
 
 std::string GetModuleFileNameA() {
-  if (const auto& hook = inject::services().moduleFileName) return hook();
+  if (auto answer = inject::Ask(&inject::Services::moduleFileName)) return *answer;
   char buf[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return {};

@@ -72,8 +72,9 @@ bool SpawnDetached(const std::vector<std::string>& argv, const std::string& dire
 intptr_t ShellExecuteA(uintptr_t /*owner*/, const std::string& operation, const std::string& file,
                        const std::string& parameters, const std::string& directory,
                        int /*showCommand*/) {
-  if (const auto& hook = inject::services().shellExecute)
-    return hook(operation, file, parameters, directory);
+  if (auto answer =
+          inject::Ask(&inject::Services::shellExecute, operation, file, parameters, directory))
+    return *answer;
   const auto native = posix::ToNativePath(file);
   struct stat st;
   if (!native || stat(native->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return kShellFileNotFound;

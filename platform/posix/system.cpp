@@ -13,7 +13,7 @@
 namespace platform {
 
 SystemTime GetLocalTime() {
-  if (const auto& hook = inject::services().localTime) return hook();
+  if (auto answer = inject::Ask(&inject::Services::localTime)) return *answer;
   struct timespec now {};
   clock_gettime(CLOCK_REALTIME, &now);
   struct tm tm {};
@@ -56,7 +56,7 @@ std::string AnsiToUtf8(const std::string& ansi) {
 }
 
 void OutputDebugStringA(const std::string& text) {
-  if (const auto& hook = inject::services().debugOutput) return hook(text);
+  if (inject::Ask(&inject::Services::debugOutput, text)) return;
   const char* wanted = getenv("INSTALLER_DEBUG_OUTPUT");
   if (!wanted || strcmp(wanted, "1") != 0) return;
   const std::string line = AnsiToUtf8(text);

@@ -11,19 +11,16 @@
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/inject.h"
-#include "platform/ui_hooks.h"
 
 namespace platform {
 
 int MessageBoxA(Hwnd owner, const std::string& text, const char* caption, uint32_t type) {
-  if (const auto& hook = inject::services().messageBox) return hook(text, caption, type);
-  if (auto* box = ui_hooks::hooks().messageBox) return box(owner, text, caption, type);
+  if (auto answer = inject::Ask(&inject::Services::messageBox, text, caption, type)) return *answer;
   return ::MessageBoxA(reinterpret_cast<HWND>(owner), text.c_str(), caption, type);
 }
 
 bool PumpMessages() {
-  if (const auto& hook = inject::services().pumpMessages) return hook();
-  if (auto* pump = ui_hooks::hooks().pumpMessages) return pump();
+  if (auto answer = inject::Ask(&inject::Services::pumpMessages)) return *answer;
   MSG msg;
   while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -73,8 +70,10 @@ int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM param, LPARAM data
 }  // namespace
 
 bool GetOpenFileNameA(const OpenFileRequest& request, std::string* fileName) {
-  if (const auto& hook = inject::services().openFileDialog)
-    return hook(request.title, request.filter, request.initialDir, fileName);
+  if (auto answer =
+          inject::Ask(&inject::Services::openFileDialog,
+                      request.title, request.filter, request.initialDir, fileName))
+    return *answer;
   GetOpenFileNameFn entry = OpenFileEntry();
   if (!entry) return false;
   std::string filter = request.filter;
@@ -98,8 +97,8 @@ bool GetOpenFileNameA(const OpenFileRequest& request, std::string* fileName) {
 }
 
 bool SelectDirectoryA(const std::string& initialDir, uint32_t options, std::string* folder) {
-  if (const auto& hook = inject::services().selectDirectory)
-    return hook(initialDir, options, folder);
+  if (auto answer = inject::Ask(&inject::Services::selectDirectory, initialDir, options, folder))
+    return *answer;
   BrowseState state{initialDir, {}};
   char display[MAX_PATH] = {};
   BROWSEINFOA info = {};

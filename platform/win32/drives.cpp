@@ -9,15 +9,15 @@
 namespace platform {
 
 uint32_t GetDriveTypeA(const std::string& rootPathName) {
-  if (const auto& hook = inject::services().driveType) return hook(rootPathName);
+  if (auto answer = inject::Ask(&inject::Services::driveType, rootPathName)) return *answer;
   return ::GetDriveTypeA(rootPathName.c_str());
 }
 
 bool GetVolumeInformationA(const std::string& rootPathName, std::string* volumeName,
                            uint32_t volumeNameSize) {
   std::string label;
-  if (const auto& hook = inject::services().volumeLabel) {
-    if (!hook(rootPathName, &label)) return false;
+  if (auto answer = inject::Ask(&inject::Services::volumeLabel, rootPathName, &label)) {
+    if (!*answer) return false;
     if (label.size() + 1 > volumeNameSize) return false;
     *volumeName = label;
     return true;

@@ -147,7 +147,7 @@ std::string GetTempPathA() {
 }
 
 std::string GetModuleFileNameA() {
-  if (const auto& hook = inject::services().moduleFileName) return hook();
+  if (auto answer = inject::Ask(&inject::Services::moduleFileName)) return *answer;
   char buf[MAX_PATH + 1];
   const DWORD n = ::GetModuleFileNameA(nullptr, buf, sizeof buf);
   return std::string(buf, n < sizeof buf ? n : 0);

@@ -25,8 +25,9 @@ long RegOpenKeyExA(HKey key, const std::string& subKey, uint32_t options, uint32
 
 long RegQueryValueExA(HKey key, const std::string& valueName, uint32_t* type, uint8_t* data,
                       uint32_t* dataSize) {
-  if (const auto& hook = inject::services().regQueryValue)
-    if (std::optional<long> answer = hook(key, valueName, type, data, dataSize)) return *answer;
+  if (auto answer = inject::Ask(&inject::Services::regQueryValue, key, valueName, type, data,
+                                dataSize))
+    return *answer;
   DWORD nativeType = 0;
   DWORD nativeSize = dataSize ? *dataSize : 0;
   const LONG r =

@@ -10,8 +10,9 @@ namespace platform {
 intptr_t ShellExecuteA(uintptr_t owner, const std::string& operation, const std::string& file,
                        const std::string& parameters, const std::string& directory,
                        int showCommand) {
-  if (const auto& hook = inject::services().shellExecute)
-    return hook(operation, file, parameters, directory);
+  if (auto answer =
+          inject::Ask(&inject::Services::shellExecute, operation, file, parameters, directory))
+    return *answer;
   return reinterpret_cast<intptr_t>(::ShellExecuteA(
       reinterpret_cast<HWND>(owner), operation.c_str(), file.c_str(), parameters.c_str(),
       directory.empty() ? nullptr : directory.c_str(), showCommand));

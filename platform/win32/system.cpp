@@ -9,7 +9,7 @@
 namespace platform {
 
 SystemTime GetLocalTime() {
-  if (const auto& hook = inject::services().localTime) return hook();
+  if (auto answer = inject::Ask(&inject::Services::localTime)) return *answer;
   SYSTEMTIME st;
   ::GetLocalTime(&st);
   SystemTime t;
@@ -79,7 +79,7 @@ std::string AnsiToUtf8(const std::string& ansi) {
 }
 
 void OutputDebugStringA(const std::string& text) {
-  if (const auto& hook = inject::services().debugOutput) return hook(text);
+  if (inject::Ask(&inject::Services::debugOutput, text)) return;
   ::OutputDebugStringA(text.c_str());
 }
 
