@@ -130,8 +130,6 @@ bool FileExistsTest(const std::string& path, uint32_t* dosDateTime) {
   return dated;
 }
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
 }  // namespace
 
 // What the decoders reach of the component during a run.
@@ -301,10 +299,8 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   if (!isFolder) {
     if (FEndCentral->ThisDisk32() > 0 && w.DiskNumberStart32() != FCurrentDisk)
       OpenDisk(static_cast<int64_t>(w.DiskNumberStart32()) + 1);
-    uint8_t local[30] = {};
     FArchiveStream->Seek(static_cast<int64_t>(w.LocalHeaderOffset64()), soFromBeginning);
-    FArchiveStream->Read(local, 30);
-    FArchiveStream->Seek(Le16(local + 26) + Le16(local + 28), soFromCurrent);
+    StepOverLocalHeader(FArchiveStream);
     data = DataPosition();
   }
 

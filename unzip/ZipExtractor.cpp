@@ -4,8 +4,6 @@
 #include <set>
 #include <utility>
 
-#include <zlib.h>
-
 #include "platform/dialogs.h"
 #include "platform/files.h"
 
@@ -234,17 +232,6 @@ void TZipExtractor::OpenWithRetry() {
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t Le64(const uint8_t* p) {
-  return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
-}
-
-constexpr uint32_t kDataDescriptorSig = 0x08074b50;
-
 // Points the component's reading slot at a stream for one directory read, and puts the
 // previous value back on every way out, exceptions included.
 class TReadingScope {
@@ -258,119 +245,6 @@ class TReadingScope {
   TStream*& slot_;
   TStream* previous_;
 };
-
-// Where the data of an entry with a data descriptor ends, found by reading forward from
-// dataStart: at the first position where a descriptor (signature 0x08074b50 or none; 32-
-// or 64-bit sizes) holds a compressed size equal to the bytes stepped over (for a stored,
-// unencrypted entry also their size and CRC-32), or else where the next local header or
-// the central directory begins. A descriptor without signature only counts when a record
-// of the archive or the end of the file follows it. The record takes the descriptor's
-// values (only the compressed size when none was found). Returns the offset after the
-// descriptor, or -1 when the data runs to the end of the file.
-int64_t StepOverDescribedData(TStream* s, TZipHeaderInfo& rec, int64_t dataStart, int64_t size) {
-  constexpr int64_t kChunk = 64 * 1024;
-  constexpr int64_t kLook = 28;  // the longest descriptor and the signature after it
-  const bool stored = rec.CompressionMethod == 0 && !rec.IsEncrypted();
-  std::vector<uint8_t> buffer;
-  int64_t base = dataStart;  // the offset of buffer[0]
-  uLong crc = crc32(0, Z_NULL, 0);
-  int64_t crcAt = dataStart;  // crc covers [dataStart, crcAt)
-  const auto crcUpTo = [&](int64_t q) {
-    if (!stored) return;
-    for (int64_t at = crcAt; at < q;) {
-      const auto n = static_cast<uInt>(std::min<int64_t>(q - at, kChunk));
-      crc = crc32(crc, buffer.data() + (at - base), n);
-      at += n;
-    }
-    crcAt = std::max(crcAt, q);
-  };
-  s->Seek(dataStart, soFromBeginning);
-  for (int64_t q = dataStart; q < size; ++q) {
-    if (q + kLook > base + static_cast<int64_t>(buffer.size()) &&
-        base + static_cast<int64_t>(buffer.size()) < size) {
-      crcUpTo(q);
-      buffer.erase(buffer.begin(), buffer.begin() + (q - base));
-      base = q;
-      const size_t kept = buffer.size();
-      buffer.resize(kept + kChunk);
-      const int32_t n = std::max(0, s->Read(buffer.data() + kept, static_cast<int32_t>(kChunk)));
-      buffer.resize(kept + static_cast<size_t>(n));
-      if (n == 0 && kept == 0) return -1;
-    }
-    const uint8_t* p = buffer.data() + (q - base);
-    const int64_t avail = base + static_cast<int64_t>(buffer.size()) - q;
-    const auto length = static_cast<uint64_t>(q - dataStart);
-    // A record of the archive, or the end of the file, k bytes after q.
-    const auto followed = [&](int64_t k) {
-      if (q + k == size) return true;
-      if (k + 4 > avail) return false;
-      const uint32_t sig = Le32(p + k);
-      return sig == kLocalFileHeaderSig || sig == kCentralFileHeaderSig ||
-             sig == kEndCentralDirSig || sig == kZip64EndCentralDirSig;
-    };
-    const auto fits = [&](uint32_t c32, uint64_t packed, uint64_t unpacked) {
-      if (packed != length) return false;
-      if (!stored) return true;
-      crcUpTo(q);
-      return unpacked == length && c32 == static_cast<uint32_t>(crc);
-    };
-    struct Form {
-      int64_t at, k;  // where the values start, the descriptor's length
-      bool wide;
-    };
-    const auto matches = [&](const Form& f) {
-      if (f.k > avail) return false;
-      const uint8_t* v = p + f.at;
-      return f.wide ? fits(Le32(v), Le64(v + 4), Le64(v + 12))
-                    : fits(Le32(v), Le32(v + 4), Le32(v + 8));
-    };
-    const auto take = [&](const Form& f) {
-      const uint8_t* v = p + f.at;
-      rec.Crc32 = Le32(v);
-      rec.SetCompressedSize64(static_cast<int64_t>(f.wide ? Le64(v + 4) : Le32(v + 4)));
-      rec.SetUncompressedSize64(static_cast<int64_t>(f.wide ? Le64(v + 12) : Le32(v + 8)));
-      return q + f.k;
-    };
-    const bool signature = avail >= 4 && Le32(p) == kDataDescriptorSig;
-    if (signature) {
-      const Form narrow{4, 16, false}, wide{4, 24, true};
-      const bool n = matches(narrow), w = matches(wide);
-      if (n && w) {
-        // An empty deflated entry fits both: what follows tells, then the local Zip64 field.
-        if (followed(narrow.k) != followed(wide.k)) return take(followed(wide.k) ? wide : narrow);
-        return take(rec.Zip64Info ? wide : narrow);
-      }
-      if (n) return take(narrow);
-      if (w) return take(wide);
-    }
-    for (const Form& f : {Form{0, 12, false}, Form{0, 20, true}})
-      if (matches(f) && followed(f.k)) return take(f);
-    if (avail >= 4 && (Le32(p) == kLocalFileHeaderSig || Le32(p) == kCentralFileHeaderSig)) {
-      rec.SetCompressedSize64(static_cast<int64_t>(length));
-      return q;
-    }
-  }
-  return -1;
-}
-
-// Where the bytes from `at` stop being the archive's end records, each where the one
-// before ended: the Zip64 end record, its locator, the end record and its comment (all
-// optional); -1 when they reach the end of the file.
-int64_t UnaccountedFrom(TStream* s, int64_t at, int64_t size) {
-  uint8_t b[22];
-  const auto record = [&](uint32_t signature, int32_t length) {
-    return at + length <= size && s->Seek(at, soFromBeginning) == at &&
-           s->Read(b, length) == length && Le32(b) == signature;
-  };
-  if (record(kZip64EndCentralDirSig, 12)) {
-    const uint64_t length = Le64(b + 4);
-    if (length > static_cast<uint64_t>(size - at - 12)) return at;
-    at += 12 + static_cast<int64_t>(length);
-  }
-  if (record(kZip64EndLocatorSig, 20)) at += 20;
-  if (record(kEndCentralDirSig, 22)) at += 22 + Le16(b + 20);  // a comment cut short is no loss
-  return at >= size ? -1 : at;
-}
 
 }  // namespace
 
@@ -426,7 +300,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       const uint64_t room = useSide || GetMultiMode() == kMultiNone
                                 ? static_cast<uint64_t>(std::max<int64_t>(0, s->Size() - at))
                                 : end.CentralSize64();
-      damaged = at < 0 || end.EntryCount64() > room / 46;
+      damaged = at < 0 || end.EntryCount64() > room / kCentralHeaderSize;
     } else if (useSide || GetMultiMode() == kMultiNone) {
       // No entries declared: central headers there would still be read.
       const uint64_t offset = useSide ? 0 : end.CentralOffset64();
@@ -474,7 +348,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
   // side file) or within the declared size on the volume at hand (volumes).
   const bool wholeFile = useSide || GetMultiMode() == kMultiNone;
   const bool lookBeyond = wholeFile || end.EntryCount64() > 0;
-  const int64_t recordsStart = end.CommentPosition - 22;
+  const int64_t recordsStart = end.CommentPosition - kEndRecordSize;
   uint64_t consumed = 0;
   uint16_t pendingExtra = 0;
   TZipHeaderInfo* prevEntry = nullptr;
@@ -516,14 +390,12 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
       if (end.ThisDisk32() > 0 && rec->HasComment()) {
         // Its volume may not be at hand later: take the comment now, from where it is.
         s->Seek(rec->CentralExtraLength, soFromCurrent);
-        std::string text(rec->CommentLength, '\0');
-        const int32_t n = std::max(0, s->Read(text.data(), rec->CommentLength));
-        text.resize(static_cast<size_t>(n));
+        const std::string text = ReadStoredText(s, rec->CommentLength);
         rec->FileComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
       } else {
         s->Seek(static_cast<int64_t>(rec->CentralExtraLength) + rec->CommentLength, soFromCurrent);
       }
-      consumed += 46u + rec->NameLength + rec->CentralExtraLength + rec->CommentLength;
+      consumed += kCentralHeaderSize + rec->NameLength + rec->CentralExtraLength + rec->CommentLength;
       if (rec->CentralExtraLength > 0) {
         pendingExtra = rec->CentralExtraLength;
         prevEntry = rec.get();
@@ -541,9 +413,7 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
     if (end.ThisDisk32() > 0 && end.CommentLength != 0) {
       if (useSide) {
         side->Seek(end.CommentPosition, soFromBeginning);
-        std::string text(end.CommentLength, '\0');
-        const int32_t n = std::max(0, side->Read(text.data(), end.CommentLength));
-        text.resize(static_cast<size_t>(n));
+        const std::string text = ReadStoredText(side.get(), end.CommentLength);
         end.ZipComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
         end.CommentModified = false;
       } else {
@@ -587,42 +457,11 @@ bool TZipExtractor::RebuildDirectory() {
   const int64_t size = s->Size();
   s->Seek(SameTextAnsi(ExtractFileExt(FZipName), ".EXE") ? 14000 : 0, soFromBeginning);
 
-  // Scan for "P" "K" 3 4 and a version whose high byte is below 10.
-  uint8_t byte = 0;
-  bool have = false;  // byte holds a byte still to be examined
-  uint32_t notP = 0;
-  const auto next = [&](uint8_t* out) {
-    if (have) {
-      have = false;
-      *out = byte;
-      return true;
-    }
-    return s->Read(out, 1) == 1;
-  };
-  for (;;) {
-    uint8_t b = 0;
-    if (!next(&b)) return giveUp();
-    if (b != 'P') {
-      if (++notP % 10240 == 0 && DoProcessMessages) PumpMessages();
-      continue;
-    }
-    static const uint8_t kRest[3] = {'K', 3, 4};
-    bool matched = true;
-    for (uint8_t want : kRest) {
-      if (!next(&b)) return giveUp();
-      if (b != want) {
-        byte = b;  // the search resumes at the mismatching byte
-        have = true;
-        matched = false;
-        break;
-      }
-    }
-    if (!matched) continue;
-    uint8_t version[2];
-    if (!next(&version[0]) || !next(&version[1])) return giveUp();
-    if (version[1] < 10) break;
-  }
-  s->Seek(-6, soFromCurrent);
+  // The first local header.
+  if (!SeekLocalHeader(s, [this] {
+        if (DoProcessMessages) PumpMessages();
+      }))
+    return giveUp();
 
   // The local entries, one after the other. The walk stops at the first local header it
   // cannot read, or whose data it cannot step over (the stream then stands at it).
@@ -695,7 +534,7 @@ bool TZipExtractor::RebuildDirectory() {
   FEntryList = list.release();
   FSortedView = FEntryList;
   FDirectoryRebuilt = true;
-  FDamageOffset = UnaccountedFrom(s, s->Position(), size);
+  FDamageOffset = EndRecordsStopAt(s, s->Position(), size);
   FEndCentral->SetThisDisk32(0);
   FCurrentDisk = 0;
   FEndCentral->SetCentralOffset64(static_cast<uint64_t>(std::max<int64_t>(0, localEnd)));
@@ -737,9 +576,7 @@ std::string TZipExtractor::GetZipComment() {
   TStream* s = FArchiveStream;
   const int64_t position = s->Position();
   s->Seek(end.CommentPosition, soFromBeginning);
-  std::string text(end.CommentLength, '\0');
-  const int32_t n = std::max(0, s->Read(text.data(), end.CommentLength));
-  text.resize(static_cast<size_t>(n));
+  const std::string text = ReadStoredText(s, end.CommentLength);
   const bool modified = end.CommentModified;
   SetZipComment(text);
   end.CommentModified = modified;
@@ -771,15 +608,8 @@ std::string TZipExtractor::GetFileComment(int32_t Index) {
   TStream* s = FArchiveStream;
   const int64_t position = s->Position();
   std::string text;
-  uint8_t h[46];
-  s->Seek(rec->CentralEntryOffset, soFromBeginning);
-  if (s->Read(h, 46) == 46 && h[0] == 'P' && h[1] == 'K' && h[2] == 1 && h[3] == 2) {
-    const int64_t skip = (h[28] | (h[29] << 8)) + (h[30] | (h[31] << 8));
-    const int32_t length = h[32] | (h[33] << 8);
-    s->Seek(skip, soFromCurrent);
-    text.assign(static_cast<size_t>(length), '\0');
-    const int32_t n = std::max(0, s->Read(text.data(), length));
-    text.resize(static_cast<size_t>(n));
+  if (std::optional<std::string> stored = ReadCentralComment(s, rec->CentralEntryOffset)) {
+    text = std::move(*stored);
     const bool modified = FEndCentral->CommentModified;
     SetFileComment(Index, text);
     FEndCentral->CommentModified = modified;
