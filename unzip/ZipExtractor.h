@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -229,6 +230,36 @@ class TZipExtractor : public TComponent {
   // The mode decision for an archive whose end record names more than one volume.
   void DecideMultiMode();
   static uint32_t FileDate(TStream* Stream);
+
+  // ---- The steps of a directory read (ZipExtractor.cpp) ----
+  // The records of one read, in the order read, before they go into EntryList.
+  using TRecordList = std::vector<std::unique_ptr<TZipHeaderInfo>>;
+  struct TEndLookup {
+    bool found = false;
+    std::unique_ptr<TBufferedFileStream> side;  // the side file, when it holds the end record
+  };
+  // What a rebuild found: the records in local order, where the local entries end, and
+  // where the walk stopped short of the end of the file (-1 when it did not).
+  struct TRebuilt {
+    TRecordList records;
+    int64_t localEnd = 0;
+    int64_t damageOffset = -1;
+  };
+  void StartRead(TStream* Stream);
+  TEndLookup LocateEndRecord();
+  void IncompleteArchive();
+  void EnterVolume(bool UseSide);
+  bool CheckRoom(bool UseSide);
+  std::optional<TRecordList> ReadCentralHeaders(bool WholeFile);
+  void ReadVolumeComments(TStream* Side);
+  [[noreturn]] void FailRead();
+  void NewEntryList();
+  void AdoptRecords(TRecordList Records);
+  TRebuilt RebuildOrFail();
+  std::optional<TRebuilt> RebuildRecords(TStream* s);
+  TRecordList ReadLocalEntries(TStream* s, int64_t Size);
+  void FillFromCentralHeaders(TStream* s, TRecordList& Records);
+  void AdoptRebuilt(TRebuilt Rebuilt);
 
   // ---- Extraction driver (Extraction.cpp) ----
   class TRunHost;
