@@ -265,6 +265,24 @@ class TZipExtractor : public TComponent {
   class TRunHost;
   int32_t ExtractSelected(TStream* Archive);
   void ExtractEntry(int32_t Index);
+  // What the steps of one entry's extraction hand on.
+  struct TDataPosition {  // where an entry's data starts: the volume and the offset in it
+    int64_t disk = 0;
+    int64_t offset = 0;
+  };
+  struct TEntryPlan {
+    std::string folder;      // the output folder, ending with "\"
+    std::string outputName;  // the file to extract to
+    std::string workName;    // the file written (outputName, or a work file beside it)
+    bool replaces = false;   // the work file replaces an existing outputName once verified
+    TDataPosition data;
+  };
+  bool CheckName(int32_t Index, TEntryPlan& Plan);
+  void MakeFolder(int32_t Index, const std::string& Folder);
+  bool AdmitEntry(int32_t Index, TEntryPlan& Plan);
+  bool OpenOutput(int32_t Index, TEntryPlan& Plan);
+  bool DecodeEntry(const TEntryPlan& Plan);
+  void Verdict(int32_t Index, const TEntryPlan& Plan, bool Decoded);
   // The output folder of WorkEntry, ending with "\". Below a non-empty DestDir the stored
   // folder's "." and ".." segments are resolved; *Escapes is set when they would climb
   // out of DestDir (the entry must then be given up).
@@ -286,11 +304,6 @@ class TZipExtractor : public TComponent {
   TTarget CheckTarget(const std::string& Name) const;
   std::string WorkFileFor(const std::string& Name);
   bool ReplaceTarget(const std::string& WorkName, const std::string& Name);
-  // Where an entry's data starts: the volume and the offset in it.
-  struct TDataPosition {
-    int64_t disk = 0;
-    int64_t offset = 0;
-  };
   TDataPosition DataPosition() const;
   void SeekData(const TDataPosition& At);
 
