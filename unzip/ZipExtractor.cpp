@@ -196,6 +196,23 @@ std::string TZipExtractor::EntryFileName(int32_t Index) const {
   return FSortedView->Entry(Index)->FileName();
 }
 
+TZipExtractor::TEntryInfo TZipExtractor::EntryInfo(int32_t Index) const {
+  CheckIndex(Index);
+  const TZipHeaderInfo& e = *FSortedView->Entry(Index);
+  TEntryInfo info;
+  info.name = e.Directory() + e.FileName();
+  info.nameNotRepresentable = e.NameNotRepresentable;
+  if (e.NameNotRepresentable) info.utf8Name = e.Utf8Name;
+  info.size = e.UncompressedSize64();
+  info.packed = e.CompressedSize64();
+  info.method = e.CompressionMethod;
+  info.dosDateTime = e.FileDateTime;
+  info.crc32 = e.Crc32;
+  info.attributes = e.ExternalAttributes;
+  info.encrypted = e.IsEncrypted();
+  return info;
+}
+
 void TZipExtractor::OpenArchive() {
   if (!FArchiveStream)
     FArchiveStream = new TBufferedFileStream(FZipName, BufferSize, FlushFilesOnClose,

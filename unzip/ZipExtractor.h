@@ -190,7 +190,6 @@ class TZipExtractor : public TComponent {
   void CloseArchive();
   void OpenWithRetry();
   void ClearArchive();
-  void ReadDirectory(TStream* Stream);
   // Called from outside a directory read, works on the archive itself (opening it); false
   // when it cannot, the directory then left as it was.
   bool RebuildDirectory();
@@ -202,26 +201,42 @@ class TZipExtractor : public TComponent {
   bool DirectoryDamaged() const { return FDamageOffset >= 0; }
   int64_t DirectoryDamageOffset() const { return FDamageOffset; }
 
+  // ---- The archive read ----
+  bool DirectoryRebuilt() const { return FDirectoryRebuilt; }
+  int64_t DiskCount() const { return FDiskCount; }
+  int64_t CurrentDisk() const { return FCurrentDisk; }
+  // The name of split parts up to their numbers: ZipName up to the first "." of its file name.
+  const std::string& PartBaseName() const { return FPartBaseName; }
+  std::string Password;
+
+  // ---- Listing ----
+  // One entry of the directory as a listing shows it.
+  struct TEntryInfo {
+    std::string name;     // Directory + FileName in the ANSI code page ("?" where it cannot)
+    std::string utf8Name; // the stored name, "\"-separated, when the code page cannot show it
+    bool nameNotRepresentable = false;
+    uint64_t size = 0;    // uncompressed
+    uint64_t packed = 0;  // compressed
+    uint16_t method = 0;
+    uint32_t dosDateTime = 0;
+    uint32_t crc32 = 0;
+    uint32_t attributes = 0;  // the stored (external) attributes
+    bool encrypted = false;
+  };
+  // The entry at Index of the sorted view; EListError for a bad index.
+  TEntryInfo EntryInfo(int32_t Index) const;
+
+ private:
+  // The tests' look at the records, the end record and the volume routines.
+  friend struct TZipExtractorTestAccess;
+
+  void ReadDirectory(TStream* Stream);
   // ---- Multiple volumes (numbered from 1 here) ----
   TStream* OpenDisk(int64_t N);
   void GetNextDisk(int64_t N, std::string& Name);
   void FileNameForSplitPart(std::string& Name, int64_t N, TSplitPartType SplitType);
   bool LabelMatches(int64_t N);
 
-  // ---- State shared with extraction ----
-  TBufferedFileStream* ArchiveStream() const { return FArchiveStream; }
-  TSortedZip* EntryList() const { return FEntryList; }
-  TSortedZip* SortedView() const { return FSortedView; }
-  TEndCentral* EndCentral() const { return FEndCentral.get(); }
-  TZipHeaderInfo* WorkEntry() const { return FWorkEntry.get(); }
-  uint32_t ArchiveDate() const { return FArchiveDate; }
-  bool DirectoryRebuilt() const { return FDirectoryRebuilt; }
-  int64_t DiskCount() const { return FDiskCount; }
-  int64_t CurrentDisk() const { return FCurrentDisk; }
-  const std::string& PartBaseName() const { return FPartBaseName; }
-  std::string Password;
-
- protected:
   // Forgets everything read from the archive: lists, end record, stream, dates.
   void ForgetArchive();
   void ReleaseLists();

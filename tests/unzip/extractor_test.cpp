@@ -8,8 +8,10 @@
 #include "tests/unzip/helpers.h"
 #include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
+#include "tests/unzip/extractor_access.h"
 
 using namespace unzip;
+using Access = unzip::TZipExtractorTestAccess;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -34,10 +36,10 @@ TEST(ZipExtractor, ConstructionDefaults) {
   EXPECT_FALSE(z.FlushFilesOnClose);
   EXPECT_EQ(z.BlockMode, bmStandard);
   EXPECT_EQ(z.OEMConvert, oemAlways);
-  EXPECT_EQ(z.WorkEntry()->OemMode, oemAlways);
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
-  EXPECT_EQ(z.EntryList(), nullptr);
-  EXPECT_EQ(z.SortedView(), nullptr);
+  EXPECT_EQ(Access::WorkEntry(z)->OemMode, oemAlways);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
+  EXPECT_EQ(Access::EntryList(z), nullptr);
+  EXPECT_EQ(Access::SortedView(z), nullptr);
   EXPECT_EQ(z.DiskCount(), 1);
   EXPECT_EQ(z.CurrentDisk(), 0);
   EXPECT_TRUE(z.GetCheckDiskLabels());
@@ -57,7 +59,7 @@ TEST(ZipExtractor, AnOwnerFreesItAndLoadedTakesTheConversionMode) {
   z->OEMConvert = oemNever;
   z->BeginLoading();
   z->Loaded();
-  EXPECT_EQ(z->WorkEntry()->OemMode, oemNever);
+  EXPECT_EQ(Access::WorkEntry(*z)->OemMode, oemNever);
   EXPECT_EQ(z->ComponentState() & csLoading, 0u);
 }
 
