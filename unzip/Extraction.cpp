@@ -184,12 +184,12 @@ int32_t TZipExtractor::UnZip() {
   if (FDestDir == "?") return 0;
   OpenWithRetry();
   OpenArchive();
-  const int32_t count = ExtractSelected(FArchiveStream);
+  const int32_t count = ExtractSelected();
   CloseArchive();
   return count;
 }
 
-int32_t TZipExtractor::ExtractSelected(TStream* /*Archive*/) {
+int32_t TZipExtractor::ExtractSelected() {
   const bool keepOpen = KeepZipOpen;
   KeepZipOpen = true;
   FExtractedCount = 0;

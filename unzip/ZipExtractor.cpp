@@ -295,6 +295,12 @@ class TCentralWalk {
 
 const std::function<TStream*()> kNoNextDisk;
 
+// Raises EBadZipFile when a size field holds the Zip64 marker and no Zip64 field the value.
+void RequireSizes(const TZipHeaderInfo& rec) {
+  static_cast<void>(rec.CompressedSize64());
+  static_cast<void>(rec.UncompressedSize64());
+}
+
 }  // namespace
 
 void TZipExtractor::ReadDirectory(TStream* Stream) {
@@ -446,8 +452,7 @@ std::optional<TZipExtractor::TRecordList> TZipExtractor::ReadCentralHeaders(bool
     }
     // Every later step may need these values: a marker whose value is missing fails the
     // read here, whatever the sort mode.
-    static_cast<void>(rec->CompressedSize64());
-    static_cast<void>(rec->UncompressedSize64());
+    RequireSizes(*rec);
     if (!keys.emplace(rec->DiskNumberStart32(), rec->LocalHeaderOffset64()).second)
       return damaged();
     // More headers than the count says: all are read, and the count is wrong.
@@ -582,7 +587,7 @@ TZipExtractor::TRecordList TZipExtractor::ReadLocalEntries(TStream* s, int64_t S
         after = StepOverDescribedData(s, *rec, dataStart, Size);
       else if (rec->CompressedSize64() <= left)
         after = dataStart + static_cast<int64_t>(rec->CompressedSize64());
-      static_cast<void>(rec->UncompressedSize64());
+      RequireSizes(*rec);
     } catch (const EBadZipFile&) {
       after = -1;  // a size that is not known
     }
@@ -612,8 +617,7 @@ void TZipExtractor::FillFromCentralHeaders(TStream* s, TRecordList& Records) {
     s->Seek(static_cast<int64_t>(rec->CentralExtraLength) + rec->CommentLength, soFromCurrent);
     walk.SteppedOver(rec->CentralExtraLength, nullptr);
     try {
-      static_cast<void>(rec->CompressedSize64());
-      static_cast<void>(rec->UncompressedSize64());
+      RequireSizes(*rec);
       if (rec->DiskNumberStart32() != 0) continue;
       const uint64_t offset = rec->LocalHeaderOffset64();
       const auto found = std::lower_bound(Records.begin(), Records.end(), offset, byOffset);

@@ -278,7 +278,7 @@ class TZipExtractor : public TComponent {
 
   // ---- Extraction driver (Extraction.cpp) ----
   class TRunHost;
-  int32_t ExtractSelected(TStream* Archive);
+  int32_t ExtractSelected();
   void ExtractEntry(int32_t Index);
   // What the steps of one entry's extraction hand on.
   struct TDataPosition {  // where an entry's data starts: the volume and the offset in it
