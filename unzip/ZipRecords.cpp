@@ -16,16 +16,17 @@ namespace {
 
 // Field offsets of the records, from the start of each (signature included).
 namespace central {
-constexpr size_t kVersionMadeBy = 4, kHostSystem = 5, kVersionNeeded = 6, kFlags = 8,
-                 kMethod = 10, kDateTime = 12, kCrc32 = 16, kCompressedSize = 20,
-                 kUncompressedSize = 24, kNameLength = 28, kExtraLength = 30,
-                 kCommentLength = 32, kDiskNumberStart = 34, kInternalAttributes = 36,
-                 kExternalAttributes = 38, kLocalHeaderOffset = 42;
+constexpr size_t kVersionMadeBy = 4, kHostSystem = 5, kShared = 6, kNameLength = 28,
+                 kExtraLength = 30, kCommentLength = 32, kDiskNumberStart = 34,
+                 kInternalAttributes = 36, kExternalAttributes = 38, kLocalHeaderOffset = 42;
 }
 namespace local {
-constexpr size_t kVersionNeeded = 4, kFlags = 6, kMethod = 8, kDateTime = 10, kCrc32 = 14,
-                 kCompressedSize = 18, kUncompressedSize = 22, kNameLength = 26,
-                 kExtraLength = 28;
+constexpr size_t kShared = 4, kNameLength = 26, kExtraLength = 28;
+}
+// The fields a local and a central header share, in the same order, from kShared on.
+namespace shared {
+constexpr size_t kVersionNeeded = 0, kFlags = 2, kMethod = 4, kDateTime = 6, kCrc32 = 10,
+                 kCompressedSize = 14, kUncompressedSize = 18;
 }
 namespace endrec {
 constexpr size_t kThisDisk = 4, kStartCentralDisk = 6, kEntriesThisDisk = 8, kEntryCount = 10,
@@ -231,6 +232,17 @@ TZip64Info& TZipHeaderInfo::EnsureZip64() {
 namespace {
 
 [[noreturn]] void MissingZip64() { throw EBadZipFile(); }
+
+// The fields a local and a central header share, from where they start in the header.
+void ReadSharedFields(TZipHeaderInfo& rec, const uint8_t* p) {
+  rec.VersionNeeded = ReadLe16(p + shared::kVersionNeeded);
+  rec.Flags = ReadLe16(p + shared::kFlags);
+  rec.CompressionMethod = ReadLe16(p + shared::kMethod);
+  rec.FileDateTime = SanitizeDosDateTime(ReadLe32(p + shared::kDateTime));
+  rec.Crc32 = ReadLe32(p + shared::kCrc32);
+  rec.CompressedSize = ReadLe32(p + shared::kCompressedSize);
+  rec.UncompressedSize = ReadLe32(p + shared::kUncompressedSize);
+}
 
 }  // namespace
 
@@ -446,13 +458,7 @@ bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*(
   const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
   const bool convert = OemMode != oemNever && hostSystem == 0 && !flexibleSkip;
   VersionMadeBy = ReadLe16(h + central::kVersionMadeBy);
-  VersionNeeded = ReadLe16(h + central::kVersionNeeded);
-  Flags = ReadLe16(h + central::kFlags);
-  CompressionMethod = ReadLe16(h + central::kMethod);
-  FileDateTime = SanitizeDosDateTime(ReadLe32(h + central::kDateTime));
-  Crc32 = ReadLe32(h + central::kCrc32);
-  CompressedSize = ReadLe32(h + central::kCompressedSize);
-  UncompressedSize = ReadLe32(h + central::kUncompressedSize);
+  ReadSharedFields(*this, h + central::kShared);
   NameLength = nameLength;
   CentralExtraLength = ReadLe16(h + central::kExtraLength);
   CommentLength = ReadLe16(h + central::kCommentLength);
@@ -492,13 +498,7 @@ bool TZipHeaderInfo::ReadLocal(TStream* stream) {
   const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
   const bool convert = OemMode != oemNever && !flexibleSkip;
   VersionMadeBy = 0;
-  VersionNeeded = ReadLe16(h + local::kVersionNeeded);
-  Flags = ReadLe16(h + local::kFlags);
-  CompressionMethod = ReadLe16(h + local::kMethod);
-  FileDateTime = SanitizeDosDateTime(ReadLe32(h + local::kDateTime));
-  Crc32 = ReadLe32(h + local::kCrc32);
-  CompressedSize = ReadLe32(h + local::kCompressedSize);
-  UncompressedSize = ReadLe32(h + local::kUncompressedSize);
+  ReadSharedFields(*this, h + local::kShared);
   NameLength = nameLength;
   LocalExtraLength = ReadLe16(h + local::kExtraLength);
   CommentLength = 0;
