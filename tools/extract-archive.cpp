@@ -81,12 +81,12 @@ std::string Display(const std::string& name) {
 
 // An entry's stored name as the terminal shows it. A UTF-8 name the ANSI code page cannot
 // hold is shown as stored where the terminal takes UTF-8, and marked: it is not extracted.
-std::string DisplayEntryName(const unzip::TZipHeaderInfo& e) {
-  if (!e.NameNotRepresentable) return Display(e.Directory() + e.FileName());
+std::string DisplayEntryName(const unzip::TZipExtractor::TEntryInfo& e) {
+  if (!e.nameNotRepresentable) return Display(e.name);
 #ifdef _WIN32
-  std::string text = e.Directory() + e.FileName();
+  std::string text = e.name;
 #else
-  std::string text = e.Utf8Name;
+  std::string text = e.utf8Name;
   for (char& c : text)
     if (c == '\\') c = '/';
 #endif
@@ -126,17 +126,16 @@ int List(unzip::TZipExtractor& z) {
               "Date", "Name");
   uint64_t total = 0;
   for (int32_t i = 0; i < z.Count(); ++i) {
-    const unzip::TZipHeaderInfo* e = z.SortedView()->Entry(i);
-    const uint32_t d = e->FileDateTime;
-    const char* method = MethodName(e->CompressionMethod);
+    const unzip::TZipExtractor::TEntryInfo e = z.EntryInfo(i);
+    const uint32_t d = e.dosDateTime;
+    const char* method = MethodName(e.method);
     char methodText[16];
-    if (!method) std::snprintf(methodText, sizeof methodText, "M%u", e->CompressionMethod);
+    if (!method) std::snprintf(methodText, sizeof methodText, "M%u", e.method);
     std::printf("%-8s %12" PRIu64 " %12" PRIu64 " %08" PRIx32 " %04u-%02u-%02u %02u:%02u %s%s\n",
-                method ? method : methodText, e->UncompressedSize64(), e->CompressedSize64(),
-                e->Crc32, 1980 + (d >> 25), (d >> 21) & 0xF, (d >> 16) & 0x1F, (d >> 11) & 0x1F,
-                (d >> 5) & 0x3F, DisplayEntryName(*e).c_str(),
-                e->IsEncrypted() ? "  (encrypted)" : "");
-    total += e->UncompressedSize64();
+                method ? method : methodText, e.size, e.packed, e.crc32, 1980 + (d >> 25),
+                (d >> 21) & 0xF, (d >> 16) & 0x1F, (d >> 11) & 0x1F, (d >> 5) & 0x3F,
+                DisplayEntryName(e).c_str(), e.encrypted ? "  (encrypted)" : "");
+    total += e.size;
   }
   std::printf("%d entries, %" PRIu64 " bytes\n", z.Count(), total);
   z.CloseArchive();
@@ -160,7 +159,7 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
   int32_t selected = 0;
   const auto fail = [&](int32_t index, const char* why) {
     const std::string name = index >= 0 && index < z.Count()
-                                 ? DisplayEntryName(*z.SortedView()->Entry(index))
+                                 ? DisplayEntryName(z.EntryInfo(index))
                                  : std::string();
     std::fprintf(stderr, "%s%s: %s\n", StderrIsTerminal() ? "\r" : "", name.c_str(), why);
     if (index != lastFailed) ++failed;

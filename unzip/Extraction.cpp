@@ -130,8 +130,6 @@ bool FileExistsTest(const std::string& path, uint32_t* dosDateTime) {
   return dated;
 }
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
 }  // namespace
 
 // What the decoders reach of the component during a run.
@@ -186,12 +184,12 @@ int32_t TZipExtractor::UnZip() {
   if (FDestDir == "?") return 0;
   OpenWithRetry();
   OpenArchive();
-  const int32_t count = ExtractSelected(FArchiveStream);
+  const int32_t count = ExtractSelected();
   CloseArchive();
   return count;
 }
 
-int32_t TZipExtractor::ExtractSelected(TStream* /*Archive*/) {
+int32_t TZipExtractor::ExtractSelected() {
   const bool keepOpen = KeepZipOpen;
   KeepZipOpen = true;
   FExtractedCount = 0;
@@ -286,118 +284,126 @@ void TZipExtractor::GiveUp(TSkipReason Reason, const std::string& Name, int32_t 
 
 void TZipExtractor::ExtractEntry(int32_t Index) {
   FRetryEntry = false;
-  TZipHeaderInfo& w = *FWorkEntry;
-  w.Assign(FSortedView->Entry(Index));
-  const bool isFolder = w.FileName().empty();
+  FWorkEntry->Assign(FSortedView->Entry(Index));
+  TEntryPlan plan;
+  if (!CheckName(Index, plan)) return;                     // name check
+  if (FWorkEntry->FileName().empty()) return MakeFolder(Index, plan.folder);
+  if (!AdmitEntry(Index, plan)) return;                    // start event, password, overwrite, method
+  if (!OpenOutput(Index, plan)) return;                    // output: the target or its work file
+  const bool decoded = DecodeEntry(plan);                  // Decode(method) into the output
+  Verdict(Index, plan, decoded);                           // CRC and size, rename, attributes
+}
 
-  // A stored name the code page cannot show would create something under a made-up name.
-  // A verification creates nothing: there only the data counts.
+// Name check: a name the code page can show (else something would be created under a
+// made-up name; a verification creates nothing, there only the data counts), and a path
+// that stays inside DestDir without naming a stream. A file's local header is read on the
+// way, in the archive's order, to find where its data starts.
+bool TZipExtractor::CheckName(int32_t Index, TEntryPlan& Plan) {
+  const TZipHeaderInfo& w = *FWorkEntry;
+  const bool isFolder = w.FileName().empty();
   if (w.NameNotRepresentable && !TestOnly) {
     GiveUp(srCreateError, w.Directory() + w.FileName(), Index);
-    return;
+    return false;
   }
-
-  TDataPosition data;
   if (!isFolder) {
     if (FEndCentral->ThisDisk32() > 0 && w.DiskNumberStart32() != FCurrentDisk)
       OpenDisk(static_cast<int64_t>(w.DiskNumberStart32()) + 1);
-    uint8_t local[30] = {};
     FArchiveStream->Seek(static_cast<int64_t>(w.LocalHeaderOffset64()), soFromBeginning);
-    FArchiveStream->Read(local, 30);
-    FArchiveStream->Seek(Le16(local + 26) + Le16(local + 28), soFromCurrent);
-    data = DataPosition();
+    StepOverLocalHeader(FArchiveStream);
+    Plan.data = DataPosition();
   }
-
   bool escapes = false;
-  const std::string folder = BuildEntryPath(&escapes);
+  Plan.folder = BuildEntryPath(&escapes);
   // A ":" past a drive names a stream of a file on Windows, or is refused there.
   if (HasStreamColon(w)) escapes = true;
-
-  if (isFolder) {
-    if (escapes) {
-      GiveUp(srCreateError, folder, Index);
-      return;
-    }
-    if (!TestOnly) {
-      if (RecreateDirs && !platform::DirectoryExists(folder)) CreateDirPath(folder);
-      if (!platform::DirectoryExists(folder)) {
-        GiveUp(srCreateError, folder, Index);
-        return;
-      }
-      if (RetainAttributes) platform::SetFileAttributesA(folder, w.ExternalAttributes);
-    }
-    ++FExtractedCount;
-    return;
+  if (!isFolder) {
+    Plan.outputName = Plan.folder + w.FileName();
+    // The file name itself must name a file inside the folder, not the folder or its parent.
+    if (!FDestDir.empty() && ClassifySegment(w.FileName()) != TSegment::Name) escapes = true;
   }
+  if (escapes) GiveUp(srCreateError, isFolder ? Plan.folder : Plan.outputName, Index);
+  return !escapes;
+}
 
-  std::string outputName = folder + w.FileName();
-  // The file name itself must name a file inside the folder, not the folder or its parent.
-  if (!FDestDir.empty() && ClassifySegment(w.FileName()) != TSegment::Name) escapes = true;
-  if (escapes) {
-    GiveUp(srCreateError, outputName, Index);
-    return;
-  }
-
-  bool skip = false;
-  if (OnStartUnZip) OnStartUnZip(this, Index, outputName, skip);
-  if (skip) return;
-
+// A folder entry: the folder made (with RecreateDirs) and given its attributes.
+void TZipExtractor::MakeFolder(int32_t Index, const std::string& Folder) {
   if (!TestOnly) {
-    const std::string outputFolder = FolderOf(outputName);
+    if (RecreateDirs && !platform::DirectoryExists(Folder)) CreateDirPath(Folder);
+    if (!platform::DirectoryExists(Folder)) return GiveUp(srCreateError, Folder, Index);
+    if (RetainAttributes) platform::SetFileAttributesA(Folder, FWorkEntry->ExternalAttributes);
+  }
+  ++FExtractedCount;
+}
+
+// Admission: OnStartUnZip may skip or rename, the output folder is made, the password
+// checked (the data then starts after the encryption header), the overwrite rule asked,
+// and the method must be one Decode knows.
+bool TZipExtractor::AdmitEntry(int32_t Index, TEntryPlan& Plan) {
+  const TZipHeaderInfo& w = *FWorkEntry;
+  bool skip = false;
+  if (OnStartUnZip) OnStartUnZip(this, Index, Plan.outputName, skip);
+  if (skip) return false;
+  if (!TestOnly) {
+    const std::string outputFolder = FolderOf(Plan.outputName);
     if (!platform::DirectoryExists(outputFolder)) CreateDirPath(outputFolder);
   }
-
   if (w.IsEncrypted()) {
     if (!PasswordCheck(Index)) {
       GiveUp(srBadPassword, w.Directory() + w.FileName(), Index);
-      return;
+      return false;
     }
-    data = DataPosition();  // after the encryption header, on whichever volume it ended
+    Plan.data = DataPosition();  // after the encryption header, on whichever volume it ended
   }
-
   uint32_t existingDate = 0;
-  if (!TestOnly && OverwriteMode != Always && FileExistsTest(outputName, &existingDate) &&
-      !OverwriteDecision(Index, outputName, existingDate)) {
-    GiveUp(srNoOverwrite, outputName, Index);
-    return;
+  if (!TestOnly && OverwriteMode != Always && FileExistsTest(Plan.outputName, &existingDate) &&
+      !OverwriteDecision(Index, Plan.outputName, existingDate)) {
+    GiveUp(srNoOverwrite, Plan.outputName, Index);
+    return false;
   }
-
   if (!IsKnownMethod(w.CompressionMethod)) {
     HandleMessage(kMsgUnknownMethod, "Unknown Compression Method", "Zip Error", platform::kMbOk);
     ++FFailedCount;
     SkipEntry();
-    return;
+    return false;
   }
+  return true;
+}
 
-  // An existing file is replaced only once the entry's data has been verified: the data
-  // goes to a file of its own beside it, which then takes its place in one rename, so an
-  // entry that fails leaves the file as it was. A target that cannot be replaced is found
-  // before any work is done. A file that does not exist yet is written under its name.
-  const TTarget target = TestOnly ? TTarget::Absent : CheckTarget(outputName);
+// Output: an existing file is replaced only once the entry's data has been verified: the
+// data goes to a file of its own beside it, which then takes its place in one rename, so an
+// entry that fails leaves the file as it was. A target that cannot be replaced is found
+// before any work is done. A file that does not exist yet is written under its name.
+bool TZipExtractor::OpenOutput(int32_t Index, TEntryPlan& Plan) {
+  const TTarget target = TestOnly ? TTarget::Absent : CheckTarget(Plan.outputName);
   if (target == TTarget::Refused) {
-    GiveUp(srCreateError, outputName, Index);
-    return;
+    GiveUp(srCreateError, Plan.outputName, Index);
+    return false;
   }
-  const bool replaces = target == TTarget::Present;
-  const std::string workName =
-      TestOnly ? std::string() : replaces ? WorkFileFor(outputName) : outputName;
-  if (!CreateOutputFile(workName)) {
-    GiveUp(srCreateError, outputName, Index);
-    return;
-  }
+  Plan.replaces = target == TTarget::Present;
+  Plan.workName = TestOnly        ? std::string()
+                  : Plan.replaces ? WorkFileFor(Plan.outputName)
+                                  : Plan.outputName;
+  if (CreateOutputFile(Plan.workName)) return true;
+  GiveUp(srCreateError, Plan.outputName, Index);
+  return false;
+}
+
+// Decoding: the data from where it starts through Decode(method) into the output, whose
+// last block is flushed and which is dated through its handle. False when the data would
+// pass the declared size. On an exception the output is removed.
+bool TZipExtractor::DecodeEntry(const TEntryPlan& Plan) {
   std::unique_ptr<TStream> output(FOutput);
   const auto dropOutput = [&] {
     output.reset();
     FOutput = nullptr;
   };
-
   FEntryWritten = 0;
   bool success = false;
   try {
     FDecoder->Reset();
-    SeekData(data);
+    SeekData(Plan.data);
     try {
-      Decode(w.CompressionMethod);
+      Decode(FWorkEntry->CompressionMethod);
       success = true;
     } catch (const EBiggerThanUncompressed&) {
       success = false;
@@ -407,31 +413,36 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
       // The last block must reach the file before it is dated and closed.
       if (!file->Flush()) throw ECantWriteUCF();
       // Dated through the open handle: the same effect as opening it again, one open less.
-      platform::SetFileDosDateTime(file->Handle(), SanitizeDosDateTime(w.FileDateTime));
+      platform::SetFileDosDateTime(file->Handle(), SanitizeDosDateTime(FWorkEntry->FileDateTime));
     }
   } catch (...) {
     dropOutput();
-    if (!TestOnly) platform::DeleteFileA(workName);
+    if (!TestOnly) platform::DeleteFileA(Plan.workName);
     throw;
   }
   dropOutput();
+  return success;
+}
 
+// Verdict: data whose CRC matches and that gave exactly the declared size takes the
+// target's place and gets the stored attributes; other data is removed and reported (bad
+// password, which may bring a retry, or bad CRC) and counted as a fault.
+void TZipExtractor::Verdict(int32_t Index, const TEntryPlan& Plan, bool Decoded) {
+  const TZipHeaderInfo& w = *FWorkEntry;
   const uint32_t crc = ~FDecoder->RunningCrc;
   // Data that ends before the declared size would leave the file's zero-filled tail in
   // place of bytes the archive does not have, whatever the CRC of what came.
   const bool whole = FEntryWritten == static_cast<int64_t>(w.UncompressedSize64());
   if (crc == w.Crc32 && whole) {
-    if (replaces && !ReplaceTarget(workName, outputName)) {
-      GiveUp(srCreateError, outputName, Index);
-      return;
-    }
-    if (!TestOnly && success && RetainAttributes)
-      platform::SetFileAttributesA(outputName, w.ExternalAttributes);
-    if (OnEndUnZip) OnEndUnZip(this, Index, outputName);
+    if (Plan.replaces && !ReplaceTarget(Plan.workName, Plan.outputName))
+      return GiveUp(srCreateError, Plan.outputName, Index);
+    if (!TestOnly && Decoded && RetainAttributes)
+      platform::SetFileAttributesA(Plan.outputName, w.ExternalAttributes);
+    if (OnEndUnZip) OnEndUnZip(this, Index, Plan.outputName);
     ++FExtractedCount;
     return;
   }
-  if (!TestOnly) platform::DeleteFileA(workName);
+  if (!TestOnly) platform::DeleteFileA(Plan.workName);
   if (w.IsEncrypted()) {
     if (OnBadPassword) {
       std::string newPassword = Password;
@@ -449,6 +460,7 @@ void TZipExtractor::ExtractEntry(int32_t Index) {
   if (!FRetryEntry) ++FFailedCount;
 }
 
+// Decode: one dispatch on the compression method.
 void TZipExtractor::Decode(uint16_t Method) {
   switch (Method) {
     case 0:

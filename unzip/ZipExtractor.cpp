@@ -1,10 +1,9 @@
 #include "unzip/ZipExtractor.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <utility>
-
-#include <zlib.h>
 
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -197,6 +196,23 @@ std::string TZipExtractor::EntryFileName(int32_t Index) const {
   return FSortedView->Entry(Index)->FileName();
 }
 
+TZipExtractor::TEntryInfo TZipExtractor::EntryInfo(int32_t Index) const {
+  CheckIndex(Index);
+  const TZipHeaderInfo& e = *FSortedView->Entry(Index);
+  TEntryInfo info;
+  info.name = e.Directory() + e.FileName();
+  info.nameNotRepresentable = e.NameNotRepresentable;
+  if (e.NameNotRepresentable) info.utf8Name = e.Utf8Name;
+  info.size = e.UncompressedSize64();
+  info.packed = e.CompressedSize64();
+  info.method = e.CompressionMethod;
+  info.dosDateTime = e.FileDateTime;
+  info.crc32 = e.Crc32;
+  info.attributes = e.ExternalAttributes;
+  info.encrypted = e.IsEncrypted();
+  return info;
+}
+
 void TZipExtractor::OpenArchive() {
   if (!FArchiveStream)
     FArchiveStream = new TBufferedFileStream(FZipName, BufferSize, FlushFilesOnClose,
@@ -234,17 +250,6 @@ void TZipExtractor::OpenWithRetry() {
 
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t Le64(const uint8_t* p) {
-  return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
-}
-
-constexpr uint32_t kDataDescriptorSig = 0x08074b50;
-
 // Points the component's reading slot at a stream for one directory read, and puts the
 // previous value back on every way out, exceptions included.
 class TReadingScope {
@@ -259,298 +264,68 @@ class TReadingScope {
   TStream* previous_;
 };
 
-// Where the data of an entry with a data descriptor ends, found by reading forward from
-// dataStart: at the first position where a descriptor (signature 0x08074b50 or none; 32-
-// or 64-bit sizes) holds a compressed size equal to the bytes stepped over (for a stored,
-// unencrypted entry also their size and CRC-32), or else where the next local header or
-// the central directory begins. A descriptor without signature only counts when a record
-// of the archive or the end of the file follows it. The record takes the descriptor's
-// values (only the compressed size when none was found). Returns the offset after the
-// descriptor, or -1 when the data runs to the end of the file.
-int64_t StepOverDescribedData(TStream* s, TZipHeaderInfo& rec, int64_t dataStart, int64_t size) {
-  constexpr int64_t kChunk = 64 * 1024;
-  constexpr int64_t kLook = 28;  // the longest descriptor and the signature after it
-  const bool stored = rec.CompressionMethod == 0 && !rec.IsEncrypted();
-  std::vector<uint8_t> buffer;
-  int64_t base = dataStart;  // the offset of buffer[0]
-  uLong crc = crc32(0, Z_NULL, 0);
-  int64_t crcAt = dataStart;  // crc covers [dataStart, crcAt)
-  const auto crcUpTo = [&](int64_t q) {
-    if (!stored) return;
-    for (int64_t at = crcAt; at < q;) {
-      const auto n = static_cast<uInt>(std::min<int64_t>(q - at, kChunk));
-      crc = crc32(crc, buffer.data() + (at - base), n);
-      at += n;
+// Central headers one after the other. A header that cannot be read right after one with
+// an extra field is looked for again that many bytes earlier: that extra field was not
+// really there, and the record it was read into (when one is named) loses it.
+class TCentralWalk {
+ public:
+  bool Read(TZipHeaderInfo& rec, TStream*& s, const std::function<TStream*()>& nextDisk,
+            bool mayStepBack) {
+    bool ok = rec.ReadCentral(s, nextDisk);
+    if (!ok && extraBehind_ > 0 && mayStepBack) {
+      if (owner_) owner_->CentralExtraLength = 0;
+      s->Seek(-static_cast<int64_t>(extraBehind_), soFromCurrent);
+      owner_ = nullptr;
+      ok = rec.ReadCentral(s, nextDisk);
     }
-    crcAt = std::max(crcAt, q);
-  };
-  s->Seek(dataStart, soFromBeginning);
-  for (int64_t q = dataStart; q < size; ++q) {
-    if (q + kLook > base + static_cast<int64_t>(buffer.size()) &&
-        base + static_cast<int64_t>(buffer.size()) < size) {
-      crcUpTo(q);
-      buffer.erase(buffer.begin(), buffer.begin() + (q - base));
-      base = q;
-      const size_t kept = buffer.size();
-      buffer.resize(kept + kChunk);
-      const int32_t n = std::max(0, s->Read(buffer.data() + kept, static_cast<int32_t>(kChunk)));
-      buffer.resize(kept + static_cast<size_t>(n));
-      if (n == 0 && kept == 0) return -1;
-    }
-    const uint8_t* p = buffer.data() + (q - base);
-    const int64_t avail = base + static_cast<int64_t>(buffer.size()) - q;
-    const auto length = static_cast<uint64_t>(q - dataStart);
-    // A record of the archive, or the end of the file, k bytes after q.
-    const auto followed = [&](int64_t k) {
-      if (q + k == size) return true;
-      if (k + 4 > avail) return false;
-      const uint32_t sig = Le32(p + k);
-      return sig == kLocalFileHeaderSig || sig == kCentralFileHeaderSig ||
-             sig == kEndCentralDirSig || sig == kZip64EndCentralDirSig;
-    };
-    const auto fits = [&](uint32_t c32, uint64_t packed, uint64_t unpacked) {
-      if (packed != length) return false;
-      if (!stored) return true;
-      crcUpTo(q);
-      return unpacked == length && c32 == static_cast<uint32_t>(crc);
-    };
-    struct Form {
-      int64_t at, k;  // where the values start, the descriptor's length
-      bool wide;
-    };
-    const auto matches = [&](const Form& f) {
-      if (f.k > avail) return false;
-      const uint8_t* v = p + f.at;
-      return f.wide ? fits(Le32(v), Le64(v + 4), Le64(v + 12))
-                    : fits(Le32(v), Le32(v + 4), Le32(v + 8));
-    };
-    const auto take = [&](const Form& f) {
-      const uint8_t* v = p + f.at;
-      rec.Crc32 = Le32(v);
-      rec.SetCompressedSize64(static_cast<int64_t>(f.wide ? Le64(v + 4) : Le32(v + 4)));
-      rec.SetUncompressedSize64(static_cast<int64_t>(f.wide ? Le64(v + 12) : Le32(v + 8)));
-      return q + f.k;
-    };
-    const bool signature = avail >= 4 && Le32(p) == kDataDescriptorSig;
-    if (signature) {
-      const Form narrow{4, 16, false}, wide{4, 24, true};
-      const bool n = matches(narrow), w = matches(wide);
-      if (n && w) {
-        // An empty deflated entry fits both: what follows tells, then the local Zip64 field.
-        if (followed(narrow.k) != followed(wide.k)) return take(followed(wide.k) ? wide : narrow);
-        return take(rec.Zip64Info ? wide : narrow);
-      }
-      if (n) return take(narrow);
-      if (w) return take(wide);
-    }
-    for (const Form& f : {Form{0, 12, false}, Form{0, 20, true}})
-      if (matches(f) && followed(f.k)) return take(f);
-    if (avail >= 4 && (Le32(p) == kLocalFileHeaderSig || Le32(p) == kCentralFileHeaderSig)) {
-      rec.SetCompressedSize64(static_cast<int64_t>(length));
-      return q;
-    }
+    extraBehind_ = 0;
+    return ok;
   }
-  return -1;
-}
+  // The header just read had an extra field of this length, now stepped over; owner is the
+  // record that keeps its values (none: nothing to mend).
+  void SteppedOver(uint16_t extraLength, TZipHeaderInfo* owner) {
+    extraBehind_ = extraLength;
+    owner_ = owner;
+  }
 
-// Where the bytes from `at` stop being the archive's end records, each where the one
-// before ended: the Zip64 end record, its locator, the end record and its comment (all
-// optional); -1 when they reach the end of the file.
-int64_t UnaccountedFrom(TStream* s, int64_t at, int64_t size) {
-  uint8_t b[22];
-  const auto record = [&](uint32_t signature, int32_t length) {
-    return at + length <= size && s->Seek(at, soFromBeginning) == at &&
-           s->Read(b, length) == length && Le32(b) == signature;
-  };
-  if (record(kZip64EndCentralDirSig, 12)) {
-    const uint64_t length = Le64(b + 4);
-    if (length > static_cast<uint64_t>(size - at - 12)) return at;
-    at += 12 + static_cast<int64_t>(length);
-  }
-  if (record(kZip64EndLocatorSig, 20)) at += 20;
-  if (record(kEndCentralDirSig, 22)) at += 22 + Le16(b + 20);  // a comment cut short is no loss
-  return at >= size ? -1 : at;
+ private:
+  uint16_t extraBehind_ = 0;
+  TZipHeaderInfo* owner_ = nullptr;
+};
+
+const std::function<TStream*()> kNoNextDisk;
+
+// Raises EBadZipFile when a size field holds the Zip64 marker and no Zip64 field the value.
+void RequireSizes(const TZipHeaderInfo& rec) {
+  static_cast<void>(rec.CompressedSize64());
+  static_cast<void>(rec.UncompressedSize64());
 }
 
 }  // namespace
 
 void TZipExtractor::ReadDirectory(TStream* Stream) {
-  TStream* s = Stream;
-  const TReadingScope reading(FReading, s);
-  FArchiveDate = FileDate(s);
-  if (Count() > 0) ReleaseLists();
-  // Each read may rebuild once; nothing of an earlier read's end record or damage stays
-  // (an empty file has no end record to overwrite it).
-  FDirectoryRebuilt = false;
-  FDamageOffset = -1;
-  TEndCentral& end = *FEndCentral;
-  end.Reset();
-
-  bool found = end.FindEndRecord(s);
-  if (found && end.StartCentralDisk32() > end.ThisDisk32()) found = false;
-  std::unique_ptr<TBufferedFileStream> side;
-  bool useSide = false;
-  if (!found) {
-    const std::string sideName = ChangeFileExt(FZipName, ".zfc");
-    if (platform::FileExists(sideName)) {
-      side = std::make_unique<TBufferedFileStream>(sideName, BufferSize, false, fmOpenRead);
-      if (end.FindEndRecord(side.get())) {
-        useSide = true;
-        found = true;
-        s = side.get();
-        FReading = s;
-      } else {
-        side.reset();
-      }
-    }
-  }
-
-  bool damaged = false;
-  if (found) {
-    FCurrentDisk = useSide ? 0 : end.ThisDisk32();
-    if (end.ThisDisk32() == 0)
-      SetMultiMode(kMultiNone);
-    else if (GetMultiMode() == kMultiNone)
-      DecideMultiMode();
-    if (end.EntryCount64() > 0) {
-      if (!useSide && GetMultiMode() != kMultiNone && end.StartCentralDisk32() != FCurrentDisk) {
-        s = OpenDisk(static_cast<int64_t>(end.StartCentralDisk32()) + 1);
-        FReading = s;
-      }
-      const uint64_t offset = useSide ? 0 : end.CentralOffset64();
-      s->Seek(offset > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(offset),
-              soFromBeginning);
-      // Every central header takes at least 46 bytes: a count that the bytes there cannot
-      // carry is a damaged directory, not an amount of records to expect.
-      const int64_t at = s->Position();
-      const uint64_t room = useSide || GetMultiMode() == kMultiNone
-                                ? static_cast<uint64_t>(std::max<int64_t>(0, s->Size() - at))
-                                : end.CentralSize64();
-      damaged = at < 0 || end.EntryCount64() > room / 46;
-    } else if (useSide || GetMultiMode() == kMultiNone) {
-      // No entries declared: central headers there would still be read.
-      const uint64_t offset = useSide ? 0 : end.CentralOffset64();
-      s->Seek(std::min<uint64_t>(offset, INT64_MAX), soFromBeginning);
-    }
+  const TReadingScope reading(FReading, Stream);
+  StartRead(Stream);                                   // forget the read before
+  const TEndLookup located = LocateEndRecord();        // end record, Zip64 records, side file
+  const bool useSide = located.side != nullptr;
+  bool readable = false;  // the central headers can be read where the end record puts them
+  if (located.found) {
+    EnterVolume(useSide);                              // volume mode, first central volume
+    readable = CheckRoom(useSide);                     // entry count against the bytes there
   } else {
-    if (OnInCompleteZip) OnInCompleteZip(this, IncompleteZipMode);
-    switch (IncompleteZipMode) {
-      case izAssumeNotAZip:
-        throw ENotAZipFile();
-      case izAssumeBad:
-        if (!RebuildDirectory()) {
-          ClearArchive();
-          throw EBadZipFile();
-        }
-        break;
-      case izAssumeMulti:
-      default:
-        throw EIncompleteZip();
-    }
+    IncompleteArchive();                               // throws unless a rebuild is wanted
   }
-
-  if (Count() == 0 && !FDirectoryRebuilt) {
-    ReleaseLists();
-    FEntryList = new TSortedZip(dupError);
-    FSortedView = FEntryList;
-  }
-  FDiskCount = static_cast<int64_t>(end.ThisDisk32()) + 1;
-
-  const auto fail = [this]() {
-    ClearArchive();
-    throw EBadZipFile();
-  };
-  if (damaged && (GetMultiMode() != kMultiNone || !RebuildDirectory())) fail();
-
-  // Records read from the central directory, in its order; they go into EntryList in
-  // one step at the end. Keys (start disk, local header offset) already seen tell a
-  // second header for the same local header. A rebuild reads the central headers after
-  // the local ones itself, and its records are complete.
-  std::vector<std::unique_ptr<TZipHeaderInfo>> pending;
-  std::set<std::pair<uint32_t, uint64_t>> keys;
-  const std::function<TStream*()> nextDisk = [this]() { return OpenDisk(FCurrentDisk + 2); };
-  static const std::function<TStream*()> kNone;
-  // Central headers beyond the entry count are read up to the end record (single file,
-  // side file) or within the declared size on the volume at hand (volumes).
-  const bool wholeFile = useSide || GetMultiMode() == kMultiNone;
-  const bool lookBeyond = wholeFile || end.EntryCount64() > 0;
-  const int64_t recordsStart = end.CommentPosition - 22;
-  uint64_t consumed = 0;
-  uint16_t pendingExtra = 0;
-  TZipHeaderInfo* prevEntry = nullptr;
+  NewEntryList();
+  FDiskCount = static_cast<int64_t>(FEndCentral->ThisDisk32()) + 1;
   try {
-    for (uint64_t i = 0; found && !FDirectoryRebuilt; ++i) {
-      const bool beyond = i >= end.EntryCount64();
-      if (beyond && (!lookBeyond || (wholeFile ? s->Position() >= recordsStart
-                                               : consumed >= end.CentralSize64())))
-        break;
-      if (DoProcessMessages) PumpMessages();
-      std::unique_ptr<TZipHeaderInfo> rec = NewRecord();
-      const std::function<TStream*()>& next = GetMultiMode() != kMultiNone && !beyond ? nextDisk : kNone;
-      bool ok = rec->ReadCentral(s, next);
-      if (!ok && pendingExtra > 0 && !beyond) {
-        // The previous header's extra field was not really there.
-        if (prevEntry) prevEntry->CentralExtraLength = 0;
-        s->Seek(-static_cast<int64_t>(pendingExtra), soFromCurrent);
-        prevEntry = nullptr;
-        ok = rec->ReadCentral(s, next);
-      }
-      FReading = s;
-      pendingExtra = 0;
-      if (!ok) {
-        if (beyond) break;
-        if (GetMultiMode() == kMultiNone && RebuildDirectory()) break;
-        fail();
-      }
-      // Every later step may need these values: a marker whose value is missing fails the
-      // read here, whatever the sort mode.
-      static_cast<void>(rec->CompressedSize64());
-      static_cast<void>(rec->UncompressedSize64());
-      if (!keys.emplace(rec->DiskNumberStart32(), rec->LocalHeaderOffset64()).second) {
-        // A second central header for the same local header.
-        if (GetMultiMode() == kMultiNone && RebuildDirectory()) break;
-        fail();
-      }
-      // More headers than the count says: all are read, and the count is wrong.
-      if (beyond && FDamageOffset < 0) FDamageOffset = rec->CentralEntryOffset;
-      if (end.ThisDisk32() > 0 && rec->HasComment()) {
-        // Its volume may not be at hand later: take the comment now, from where it is.
-        s->Seek(rec->CentralExtraLength, soFromCurrent);
-        std::string text(rec->CommentLength, '\0');
-        const int32_t n = std::max(0, s->Read(text.data(), rec->CommentLength));
-        text.resize(static_cast<size_t>(n));
-        rec->FileComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
-      } else {
-        s->Seek(static_cast<int64_t>(rec->CentralExtraLength) + rec->CommentLength, soFromCurrent);
-      }
-      consumed += 46u + rec->NameLength + rec->CentralExtraLength + rec->CommentLength;
-      if (rec->CentralExtraLength > 0) {
-        pendingExtra = rec->CentralExtraLength;
-        prevEntry = rec.get();
-      }
-      pending.push_back(std::move(rec));
-    }
-    if (FDirectoryRebuilt) pending.clear();
-    if (!pending.empty()) {
-      std::vector<TZipHeaderInfo*> records;
-      records.reserve(pending.size());
-      for (auto& rec : pending) records.push_back(rec.release());
-      FEntryList->AddAll(records);
-    }
-
-    if (end.ThisDisk32() > 0 && end.CommentLength != 0) {
-      if (useSide) {
-        side->Seek(end.CommentPosition, soFromBeginning);
-        std::string text(end.CommentLength, '\0');
-        const int32_t n = std::max(0, side->Read(text.data(), end.CommentLength));
-        text.resize(static_cast<size_t>(n));
-        end.ZipComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
-        end.CommentModified = false;
-      } else {
-        if (end.ThisDisk32() != FCurrentDisk) OpenDisk(static_cast<int64_t>(end.ThisDisk32()) + 1);
-        GetZipComment();
-      }
-    }
+    std::optional<TRecordList> records;
+    if (readable) records = ReadCentralHeaders(useSide || GetMultiMode() == kMultiNone);
+    // The records read, or those a rebuild found: either list becomes the directory.
+    if (records)
+      AdoptRecords(std::move(*records));
+    else
+      AdoptRebuilt(RebuildOrFail());
+    ReadVolumeComments(located.side.get());            // volumes: the archive comment now
     // CurrentDisk stays the volume the archive stream is open on (OpenDisk keeps it).
     if (useSide) FCurrentDisk = 0;
     ApplySortMode(SortMode);
@@ -561,86 +336,258 @@ void TZipExtractor::ReadDirectory(TStream* Stream) {
   }
 }
 
+// Step 0: nothing of an earlier read's records, end record, rebuild or damage stays (an
+// empty file has no end record to overwrite it).
+void TZipExtractor::StartRead(TStream* Stream) {
+  FArchiveDate = FileDate(Stream);
+  if (Count() > 0) ReleaseLists();
+  FDirectoryRebuilt = false;
+  FDamageOffset = -1;
+  FEndCentral->Reset();
+}
+
+// Step 1: the end record and the Zip64 records it points to, in the stream or else in the
+// side file (".zfc"), which then is the stream read. An end record whose central directory
+// would start on a later volume than its own is no end record.
+TZipExtractor::TEndLookup TZipExtractor::LocateEndRecord() {
+  TEndCentral& end = *FEndCentral;
+  TEndLookup located;
+  located.found = end.FindEndRecord(FReading) && end.StartCentralDisk32() <= end.ThisDisk32();
+  if (located.found) return located;
+  const std::string sideName = ChangeFileExt(FZipName, ".zfc");
+  if (!platform::FileExists(sideName)) return located;
+  auto side = std::make_unique<TBufferedFileStream>(sideName, BufferSize, false, fmOpenRead);
+  if (!end.FindEndRecord(side.get())) return located;
+  located.found = true;
+  located.side = std::move(side);
+  FReading = located.side.get();
+  return located;
+}
+
+// Step 1, without an end record: IncompleteZipMode (which OnInCompleteZip may change)
+// says not a zip file (ENotAZipFile), a volume of a set (EIncompleteZip) or damaged: the
+// call returns and the directory is rebuilt.
+void TZipExtractor::IncompleteArchive() {
+  if (OnInCompleteZip) OnInCompleteZip(this, IncompleteZipMode);
+  switch (IncompleteZipMode) {
+    case izAssumeNotAZip:
+      throw ENotAZipFile();
+    case izAssumeBad:
+      return;
+    case izAssumeMulti:
+    default:
+      throw EIncompleteZip();
+  }
+}
+
+// Step 2: the volume mode the end record calls for, and the volume on which the central
+// directory starts.
+void TZipExtractor::EnterVolume(bool UseSide) {
+  const TEndCentral& end = *FEndCentral;
+  FCurrentDisk = UseSide ? 0 : end.ThisDisk32();
+  if (end.ThisDisk32() == 0)
+    SetMultiMode(kMultiNone);
+  else if (GetMultiMode() == kMultiNone)
+    DecideMultiMode();
+  if (end.EntryCount64() > 0 && !UseSide && GetMultiMode() != kMultiNone &&
+      end.StartCentralDisk32() != FCurrentDisk)
+    FReading = OpenDisk(static_cast<int64_t>(end.StartCentralDisk32()) + 1);
+}
+
+// Step 3: the stream goes to the central directory, and the entry count is checked against
+// the bytes there. Every central header takes at least 46 bytes: a count that the bytes
+// cannot carry is a damaged directory, not an amount of records to expect. False: to be
+// rebuilt (single file); on volumes EBadZipFile.
+bool TZipExtractor::CheckRoom(bool UseSide) {
+  const TEndCentral& end = *FEndCentral;
+  TStream* s = FReading;
+  const bool wholeFile = UseSide || GetMultiMode() == kMultiNone;
+  const uint64_t offset = UseSide ? 0 : end.CentralOffset64();
+  if (end.EntryCount64() == 0) {
+    // No entries declared: central headers there would still be read.
+    if (wholeFile) s->Seek(std::min<uint64_t>(offset, INT64_MAX), soFromBeginning);
+    return true;
+  }
+  s->Seek(offset > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(offset),
+          soFromBeginning);
+  const int64_t at = s->Position();
+  const uint64_t room = wholeFile ? static_cast<uint64_t>(std::max<int64_t>(0, s->Size() - at))
+                                  : end.CentralSize64();
+  const bool fits = at >= 0 && end.EntryCount64() <= room / kCentralHeaderSize;
+  if (!fits && GetMultiMode() != kMultiNone) FailRead();
+  return fits;
+}
+
+// Step 4: the central headers, in the directory's order. Headers beyond the entry count
+// are read up to the end record (whole file: single or side file) or within the declared
+// size on the volume at hand (volumes); the first of them is the damage offset. nullopt: a
+// header that cannot be read or a second one for the same local header, a damaged
+// directory to be rebuilt (single file; on volumes EBadZipFile).
+std::optional<TZipExtractor::TRecordList> TZipExtractor::ReadCentralHeaders(bool WholeFile) {
+  const TEndCentral& end = *FEndCentral;
+  const std::function<TStream*()> nextDisk = [this]() { return OpenDisk(FCurrentDisk + 2); };
+  const bool lookBeyond = WholeFile || end.EntryCount64() > 0;
+  const int64_t recordsStart = end.CommentPosition - kEndRecordSize;
+  TRecordList records;
+  // Keys (start disk, local header offset) already seen tell a second header for the same
+  // local header.
+  std::set<std::pair<uint32_t, uint64_t>> keys;
+  uint64_t consumed = 0;
+  TCentralWalk walk;
+  const auto damaged = [&]() -> std::optional<TRecordList> {
+    if (GetMultiMode() != kMultiNone) FailRead();
+    return std::nullopt;
+  };
+  for (uint64_t i = 0;; ++i) {
+    const bool beyond = i >= end.EntryCount64();
+    if (beyond && (!lookBeyond || (WholeFile ? FReading->Position() >= recordsStart
+                                             : consumed >= end.CentralSize64())))
+      break;
+    if (DoProcessMessages) PumpMessages();
+    std::unique_ptr<TZipHeaderInfo> rec = NewRecord();
+    if (!walk.Read(*rec, FReading,
+                   GetMultiMode() != kMultiNone && !beyond ? nextDisk : kNoNextDisk, !beyond)) {
+      if (beyond) break;
+      return damaged();
+    }
+    // Every later step may need these values: a marker whose value is missing fails the
+    // read here, whatever the sort mode.
+    RequireSizes(*rec);
+    if (!keys.emplace(rec->DiskNumberStart32(), rec->LocalHeaderOffset64()).second)
+      return damaged();
+    // More headers than the count says: all are read, and the count is wrong.
+    if (beyond && FDamageOffset < 0) FDamageOffset = rec->CentralEntryOffset;
+    TStream* s = FReading;
+    if (end.ThisDisk32() > 0 && rec->HasComment()) {
+      // Its volume may not be at hand later: take the comment now, from where it is.
+      s->Seek(rec->CentralExtraLength, soFromCurrent);
+      const std::string text = ReadStoredText(s, rec->CommentLength);
+      rec->FileComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
+    } else {
+      s->Seek(static_cast<int64_t>(rec->CentralExtraLength) + rec->CommentLength, soFromCurrent);
+    }
+    consumed += kCentralHeaderSize + rec->NameLength + rec->CentralExtraLength + rec->CommentLength;
+    walk.SteppedOver(rec->CentralExtraLength, rec.get());
+    records.push_back(std::move(rec));
+  }
+  return records;
+}
+
+// Step 5 (volumes): the archive comment, read now from the side file or the last volume.
+// The file comments came with their headers.
+void TZipExtractor::ReadVolumeComments(TStream* Side) {
+  TEndCentral& end = *FEndCentral;
+  if (end.ThisDisk32() == 0 || end.CommentLength == 0) return;
+  if (Side) {
+    Side->Seek(end.CommentPosition, soFromBeginning);
+    const std::string text = ReadStoredText(Side, end.CommentLength);
+    end.ZipComment = text.empty() ? std::nullopt : std::optional<std::string>(text);
+    end.CommentModified = false;
+    return;
+  }
+  if (end.ThisDisk32() != FCurrentDisk) OpenDisk(static_cast<int64_t>(end.ThisDisk32()) + 1);
+  GetZipComment();
+}
+
+// A damaged directory read cannot go on: everything is forgotten.
+void TZipExtractor::FailRead() {
+  ClearArchive();
+  throw EBadZipFile();
+}
+
+void TZipExtractor::NewEntryList() {
+  ReleaseLists();
+  FEntryList = new TSortedZip(dupError);
+  FSortedView = FEntryList;
+}
+
+// The records of a read or a rebuild become the directory, in one step.
+void TZipExtractor::AdoptRecords(TRecordList Records) {
+  NewEntryList();
+  if (Records.empty()) return;
+  std::vector<TZipHeaderInfo*> list;
+  list.reserve(Records.size());
+  for (auto& rec : Records) list.push_back(rec.release());
+  FEntryList->AddAll(list);
+}
+
+// ---- Rebuilding --------------------------------------------------------------------------
+
+// The rebuild of a damaged single-file directory during a read; EBadZipFile when the file
+// holds no local header or this read rebuilt already.
+TZipExtractor::TRebuilt TZipExtractor::RebuildOrFail() {
+  std::optional<TRebuilt> rebuilt;
+  if (!FDirectoryRebuilt) rebuilt = RebuildRecords(FReading);
+  if (!rebuilt) FailRead();
+  return std::move(*rebuilt);
+}
+
 bool TZipExtractor::RebuildDirectory() {
   if (FDirectoryRebuilt) return false;
-  TStream* s = FReading;
-  const bool outside = s == nullptr;
-  bool opened = false;
-  if (outside) {
-    // Called from outside a directory read: the archive itself, a single file.
-    if (GetMultiMode() != kMultiNone) return false;
-    if (!FArchiveStream) {
-      try {
-        FArchiveStream = new TBufferedFileStream(FZipName, BufferSize, FlushFilesOnClose,
-                                                 fmOpenRead | fmShareDenyWrite);
-      } catch (const Exception&) {
-        return false;
-      }
-      opened = true;
-    }
-    s = FArchiveStream;
+  if (FReading) {
+    std::optional<TRebuilt> rebuilt = RebuildRecords(FReading);
+    if (rebuilt) AdoptRebuilt(std::move(*rebuilt));
+    return rebuilt.has_value();
   }
-  const auto giveUp = [&]() {
-    if (opened) CloseArchive();
-    return false;
-  };
+  // Called from outside a directory read: the archive itself, a single file.
+  if (GetMultiMode() != kMultiNone) return false;
+  bool opened = false;
+  if (!FArchiveStream) {
+    try {
+      FArchiveStream = new TBufferedFileStream(FZipName, BufferSize, FlushFilesOnClose,
+                                               fmOpenRead | fmShareDenyWrite);
+    } catch (const Exception&) {
+      return false;
+    }
+    opened = true;
+  }
+  std::optional<TRebuilt> rebuilt = RebuildRecords(FArchiveStream);
+  if (rebuilt) {
+    AdoptRebuilt(std::move(*rebuilt));
+    // A directory as a read leaves it: dated, in the sort mode, the file closed again.
+    FArchiveDate = FileDate(FArchiveStream);
+    ApplySortMode(SortMode);
+  }
+  if (opened) CloseArchive();
+  return rebuilt.has_value();
+}
+
+// The walk of a rebuild: the local entries from the first local header on, then the
+// central headers after them, which fill in the records they match, then the end records.
+// The records come in local order; nullopt when the file holds no local header.
+std::optional<TZipExtractor::TRebuilt> TZipExtractor::RebuildRecords(TStream* s) {
   const int64_t size = s->Size();
   s->Seek(SameTextAnsi(ExtractFileExt(FZipName), ".EXE") ? 14000 : 0, soFromBeginning);
+  if (!SeekLocalHeader(s, [this] {
+        if (DoProcessMessages) PumpMessages();
+      }))
+    return std::nullopt;
+  TRebuilt rebuilt;
+  rebuilt.records = ReadLocalEntries(s, size);
+  rebuilt.localEnd = s->Position();
+  FillFromCentralHeaders(s, rebuilt.records);
+  rebuilt.damageOffset = EndRecordsStopAt(s, s->Position(), size);
+  return rebuilt;
+}
 
-  // Scan for "P" "K" 3 4 and a version whose high byte is below 10.
-  uint8_t byte = 0;
-  bool have = false;  // byte holds a byte still to be examined
-  uint32_t notP = 0;
-  const auto next = [&](uint8_t* out) {
-    if (have) {
-      have = false;
-      *out = byte;
-      return true;
-    }
-    return s->Read(out, 1) == 1;
-  };
-  for (;;) {
-    uint8_t b = 0;
-    if (!next(&b)) return giveUp();
-    if (b != 'P') {
-      if (++notP % 10240 == 0 && DoProcessMessages) PumpMessages();
-      continue;
-    }
-    static const uint8_t kRest[3] = {'K', 3, 4};
-    bool matched = true;
-    for (uint8_t want : kRest) {
-      if (!next(&b)) return giveUp();
-      if (b != want) {
-        byte = b;  // the search resumes at the mismatching byte
-        have = true;
-        matched = false;
-        break;
-      }
-    }
-    if (!matched) continue;
-    uint8_t version[2];
-    if (!next(&version[0]) || !next(&version[1])) return giveUp();
-    if (version[1] < 10) break;
-  }
-  s->Seek(-6, soFromCurrent);
-
-  // The local entries, one after the other. The walk stops at the first local header it
-  // cannot read, or whose data it cannot step over (the stream then stands at it).
-  auto list = std::make_unique<TSortedZip>(dupError);
+// Rebuild step 1: the local entries, one after the other. The walk stops at the first local
+// header it cannot read, or whose data it cannot step over (the stream then stands at it).
+TZipExtractor::TRecordList TZipExtractor::ReadLocalEntries(TStream* s, int64_t Size) {
+  TRecordList records;
   for (;;) {
     const int64_t at = s->Position();
     std::unique_ptr<TZipHeaderInfo> rec = NewRecord();
     if (!rec->ReadLocal(s)) break;
     if (DoProcessMessages) PumpMessages();
     const int64_t dataStart = s->Position() + rec->LocalExtraLength;
-    const auto left = static_cast<uint64_t>(std::max<int64_t>(0, size - dataStart));
+    const auto left = static_cast<uint64_t>(std::max<int64_t>(0, Size - dataStart));
     int64_t after = -1;
     try {
       if (rec->HasDataDescriptor())
-        after = StepOverDescribedData(s, *rec, dataStart, size);
+        after = StepOverDescribedData(s, *rec, dataStart, Size);
       else if (rec->CompressedSize64() <= left)
         after = dataStart + static_cast<int64_t>(rec->CompressedSize64());
-      static_cast<void>(rec->UncompressedSize64());
+      RequireSizes(*rec);
     } catch (const EBadZipFile&) {
       after = -1;  // a size that is not known
     }
@@ -648,66 +595,54 @@ bool TZipExtractor::RebuildDirectory() {
       s->Seek(at, soFromBeginning);
       break;
     }
-    list->Add(rec.get());
-    rec.release();
+    records.push_back(std::move(rec));
     s->Seek(after, soFromBeginning);
   }
-  const int64_t localEnd = s->Position();
+  return records;
+}
 
-  // The central headers that follow give the records their central data (a header whose
-  // values are missing gives nothing); after them come the end records.
-  uint16_t pendingExtra = 0;
-  TZipHeaderInfo* prevEntry = nullptr;
-  static const std::function<TStream*()> kNone;
+// Rebuild step 2: the central headers that follow give the records of the same local
+// header their central data (a header whose values are missing, or that matches no local
+// header, gives nothing).
+void TZipExtractor::FillFromCentralHeaders(TStream* s, TRecordList& Records) {
+  // The local headers were found in the order of their offsets, all on volume 0.
+  const auto byOffset = [](const std::unique_ptr<TZipHeaderInfo>& r, uint64_t offset) {
+    return r->LocalHeaderOffset64() < offset;
+  };
+  TCentralWalk walk;
   for (;;) {
     std::unique_ptr<TZipHeaderInfo> rec = NewRecord();
-    bool ok = rec->ReadCentral(s, kNone);
-    if (!ok && pendingExtra > 0) {
-      // The previous header's extra field was not really there.
-      if (prevEntry) prevEntry->CentralExtraLength = 0;
-      s->Seek(-static_cast<int64_t>(pendingExtra), soFromCurrent);
-      prevEntry = nullptr;
-      ok = rec->ReadCentral(s, kNone);
-    }
-    pendingExtra = 0;
-    if (!ok) break;
+    if (!walk.Read(*rec, s, kNoNextDisk, true)) break;
     if (DoProcessMessages) PumpMessages();
     s->Seek(static_cast<int64_t>(rec->CentralExtraLength) + rec->CommentLength, soFromCurrent);
-    pendingExtra = rec->CentralExtraLength;
-    prevEntry = nullptr;
+    walk.SteppedOver(rec->CentralExtraLength, nullptr);
     try {
-      static_cast<void>(rec->CompressedSize64());
-      static_cast<void>(rec->UncompressedSize64());
-      int32_t index = 0;
-      if (list->Find(rec.get(), &index)) {
-        // Fill the record found at the same local header.
-        TZipHeaderInfo* match = list->Entry(index);
-        const uint64_t offset = match->LocalHeaderOffset64();
-        match->Assign(rec.get());
-        match->SetLocalHeaderOffset64(static_cast<int64_t>(offset));
-        prevEntry = match;
-      }
+      RequireSizes(*rec);
+      if (rec->DiskNumberStart32() != 0) continue;
+      const uint64_t offset = rec->LocalHeaderOffset64();
+      const auto found = std::lower_bound(Records.begin(), Records.end(), offset, byOffset);
+      if (found == Records.end() || (*found)->LocalHeaderOffset64() != offset) continue;
+      TZipHeaderInfo* match = found->get();
+      match->Assign(rec.get());
+      match->SetLocalHeaderOffset64(static_cast<int64_t>(offset));
+      walk.SteppedOver(rec->CentralExtraLength, match);
     } catch (const EBadZipFile&) {
     }
   }
+}
 
-  ReleaseLists();
-  FEntryList = list.release();
-  FSortedView = FEntryList;
+// A rebuilt directory takes the place of the one read: its records, the end record of a
+// single file whose central directory starts where the local entries end, and the offset
+// where the walk stopped short of the end of the file.
+void TZipExtractor::AdoptRebuilt(TRebuilt Rebuilt) {
+  AdoptRecords(std::move(Rebuilt.records));
   FDirectoryRebuilt = true;
-  FDamageOffset = UnaccountedFrom(s, s->Position(), size);
+  FDamageOffset = Rebuilt.damageOffset;
   FEndCentral->SetThisDisk32(0);
   FCurrentDisk = 0;
-  FEndCentral->SetCentralOffset64(static_cast<uint64_t>(std::max<int64_t>(0, localEnd)));
+  FEndCentral->SetCentralOffset64(static_cast<uint64_t>(std::max<int64_t>(0, Rebuilt.localEnd)));
   FEndCentral->SetEntryCount64(static_cast<uint64_t>(Count()));
   FDiskCount = 1;
-  if (outside) {
-    // A directory as a read leaves it: dated, in the sort mode, the file closed again.
-    FArchiveDate = FileDate(s);
-    ApplySortMode(SortMode);
-    if (opened) CloseArchive();
-  }
-  return true;
 }
 
 void TZipExtractor::ApplySortMode(TZipSortMode Mode) {
@@ -737,9 +672,7 @@ std::string TZipExtractor::GetZipComment() {
   TStream* s = FArchiveStream;
   const int64_t position = s->Position();
   s->Seek(end.CommentPosition, soFromBeginning);
-  std::string text(end.CommentLength, '\0');
-  const int32_t n = std::max(0, s->Read(text.data(), end.CommentLength));
-  text.resize(static_cast<size_t>(n));
+  const std::string text = ReadStoredText(s, end.CommentLength);
   const bool modified = end.CommentModified;
   SetZipComment(text);
   end.CommentModified = modified;
@@ -771,15 +704,8 @@ std::string TZipExtractor::GetFileComment(int32_t Index) {
   TStream* s = FArchiveStream;
   const int64_t position = s->Position();
   std::string text;
-  uint8_t h[46];
-  s->Seek(rec->CentralEntryOffset, soFromBeginning);
-  if (s->Read(h, 46) == 46 && h[0] == 'P' && h[1] == 'K' && h[2] == 1 && h[3] == 2) {
-    const int64_t skip = (h[28] | (h[29] << 8)) + (h[30] | (h[31] << 8));
-    const int32_t length = h[32] | (h[33] << 8);
-    s->Seek(skip, soFromCurrent);
-    text.assign(static_cast<size_t>(length), '\0');
-    const int32_t n = std::max(0, s->Read(text.data(), length));
-    text.resize(static_cast<size_t>(n));
+  if (std::optional<std::string> stored = ReadCentralComment(s, rec->CentralEntryOffset)) {
+    text = std::move(*stored);
     const bool modified = FEndCentral->CommentModified;
     SetFileComment(Index, text);
     FEndCentral->CommentModified = modified;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -189,7 +190,6 @@ class TZipExtractor : public TComponent {
   void CloseArchive();
   void OpenWithRetry();
   void ClearArchive();
-  void ReadDirectory(TStream* Stream);
   // Called from outside a directory read, works on the archive itself (opening it); false
   // when it cannot, the directory then left as it was.
   bool RebuildDirectory();
@@ -201,26 +201,42 @@ class TZipExtractor : public TComponent {
   bool DirectoryDamaged() const { return FDamageOffset >= 0; }
   int64_t DirectoryDamageOffset() const { return FDamageOffset; }
 
+  // ---- The archive read ----
+  bool DirectoryRebuilt() const { return FDirectoryRebuilt; }
+  int64_t DiskCount() const { return FDiskCount; }
+  int64_t CurrentDisk() const { return FCurrentDisk; }
+  // The name of split parts up to their numbers: ZipName up to the first "." of its file name.
+  const std::string& PartBaseName() const { return FPartBaseName; }
+  std::string Password;
+
+  // ---- Listing ----
+  // One entry of the directory as a listing shows it.
+  struct TEntryInfo {
+    std::string name;     // Directory + FileName in the ANSI code page ("?" where it cannot)
+    std::string utf8Name; // the stored name, "\"-separated, when the code page cannot show it
+    bool nameNotRepresentable = false;
+    uint64_t size = 0;    // uncompressed
+    uint64_t packed = 0;  // compressed
+    uint16_t method = 0;
+    uint32_t dosDateTime = 0;
+    uint32_t crc32 = 0;
+    uint32_t attributes = 0;  // the stored (external) attributes
+    bool encrypted = false;
+  };
+  // The entry at Index of the sorted view; EListError for a bad index.
+  TEntryInfo EntryInfo(int32_t Index) const;
+
+ private:
+  // The tests' look at the records, the end record and the volume routines.
+  friend struct TZipExtractorTestAccess;
+
+  void ReadDirectory(TStream* Stream);
   // ---- Multiple volumes (numbered from 1 here) ----
   TStream* OpenDisk(int64_t N);
   void GetNextDisk(int64_t N, std::string& Name);
   void FileNameForSplitPart(std::string& Name, int64_t N, TSplitPartType SplitType);
   bool LabelMatches(int64_t N);
 
-  // ---- State shared with extraction ----
-  TBufferedFileStream* ArchiveStream() const { return FArchiveStream; }
-  TSortedZip* EntryList() const { return FEntryList; }
-  TSortedZip* SortedView() const { return FSortedView; }
-  TEndCentral* EndCentral() const { return FEndCentral.get(); }
-  TZipHeaderInfo* WorkEntry() const { return FWorkEntry.get(); }
-  uint32_t ArchiveDate() const { return FArchiveDate; }
-  bool DirectoryRebuilt() const { return FDirectoryRebuilt; }
-  int64_t DiskCount() const { return FDiskCount; }
-  int64_t CurrentDisk() const { return FCurrentDisk; }
-  const std::string& PartBaseName() const { return FPartBaseName; }
-  std::string Password;
-
- protected:
   // Forgets everything read from the archive: lists, end record, stream, dates.
   void ForgetArchive();
   void ReleaseLists();
@@ -230,10 +246,58 @@ class TZipExtractor : public TComponent {
   void DecideMultiMode();
   static uint32_t FileDate(TStream* Stream);
 
+  // ---- The steps of a directory read (ZipExtractor.cpp) ----
+  // The records of one read, in the order read, before they go into EntryList.
+  using TRecordList = std::vector<std::unique_ptr<TZipHeaderInfo>>;
+  struct TEndLookup {
+    bool found = false;
+    std::unique_ptr<TBufferedFileStream> side;  // the side file, when it holds the end record
+  };
+  // What a rebuild found: the records in local order, where the local entries end, and
+  // where the walk stopped short of the end of the file (-1 when it did not).
+  struct TRebuilt {
+    TRecordList records;
+    int64_t localEnd = 0;
+    int64_t damageOffset = -1;
+  };
+  void StartRead(TStream* Stream);
+  TEndLookup LocateEndRecord();
+  void IncompleteArchive();
+  void EnterVolume(bool UseSide);
+  bool CheckRoom(bool UseSide);
+  std::optional<TRecordList> ReadCentralHeaders(bool WholeFile);
+  void ReadVolumeComments(TStream* Side);
+  [[noreturn]] void FailRead();
+  void NewEntryList();
+  void AdoptRecords(TRecordList Records);
+  TRebuilt RebuildOrFail();
+  std::optional<TRebuilt> RebuildRecords(TStream* s);
+  TRecordList ReadLocalEntries(TStream* s, int64_t Size);
+  void FillFromCentralHeaders(TStream* s, TRecordList& Records);
+  void AdoptRebuilt(TRebuilt Rebuilt);
+
   // ---- Extraction driver (Extraction.cpp) ----
   class TRunHost;
-  int32_t ExtractSelected(TStream* Archive);
+  int32_t ExtractSelected();
   void ExtractEntry(int32_t Index);
+  // What the steps of one entry's extraction hand on.
+  struct TDataPosition {  // where an entry's data starts: the volume and the offset in it
+    int64_t disk = 0;
+    int64_t offset = 0;
+  };
+  struct TEntryPlan {
+    std::string folder;      // the output folder, ending with "\"
+    std::string outputName;  // the file to extract to
+    std::string workName;    // the file written (outputName, or a work file beside it)
+    bool replaces = false;   // the work file replaces an existing outputName once verified
+    TDataPosition data;
+  };
+  bool CheckName(int32_t Index, TEntryPlan& Plan);
+  void MakeFolder(int32_t Index, const std::string& Folder);
+  bool AdmitEntry(int32_t Index, TEntryPlan& Plan);
+  bool OpenOutput(int32_t Index, TEntryPlan& Plan);
+  bool DecodeEntry(const TEntryPlan& Plan);
+  void Verdict(int32_t Index, const TEntryPlan& Plan, bool Decoded);
   // The output folder of WorkEntry, ending with "\". Below a non-empty DestDir the stored
   // folder's "." and ".." segments are resolved; *Escapes is set when they would climb
   // out of DestDir (the entry must then be given up).
@@ -255,11 +319,6 @@ class TZipExtractor : public TComponent {
   TTarget CheckTarget(const std::string& Name) const;
   std::string WorkFileFor(const std::string& Name);
   bool ReplaceTarget(const std::string& WorkName, const std::string& Name);
-  // Where an entry's data starts: the volume and the offset in it.
-  struct TDataPosition {
-    int64_t disk = 0;
-    int64_t offset = 0;
-  };
   TDataPosition DataPosition() const;
   void SeekData(const TDataPosition& At);
 

@@ -14,13 +14,45 @@
 namespace unzip {
 namespace {
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+// Field offsets of the records, from the start of each (signature included).
+namespace central {
+constexpr size_t kVersionMadeBy = 4, kHostSystem = 5, kShared = 6, kNameLength = 28,
+                 kExtraLength = 30, kCommentLength = 32, kDiskNumberStart = 34,
+                 kInternalAttributes = 36, kExternalAttributes = 38, kLocalHeaderOffset = 42;
 }
-uint64_t Le64(const uint8_t* p) {
-  return static_cast<uint64_t>(Le32(p)) | (static_cast<uint64_t>(Le32(p + 4)) << 32);
+namespace local {
+constexpr size_t kShared = 4, kNameLength = 26, kExtraLength = 28;
+}
+// The fields a local and a central header share, in the same order, from kShared on.
+namespace shared {
+constexpr size_t kVersionNeeded = 0, kFlags = 2, kMethod = 4, kDateTime = 6, kCrc32 = 10,
+                 kCompressedSize = 14, kUncompressedSize = 18;
+}
+namespace endrec {
+constexpr size_t kThisDisk = 4, kStartCentralDisk = 6, kEntriesThisDisk = 8, kEntryCount = 10,
+                 kCentralSize = 12, kCentralOffset = 16, kCommentLength = 20;
+}
+namespace locator {
+constexpr size_t kZip64EndDisk = 4, kZip64EndOffset = 8, kDiskCount = 16;
+}
+namespace zip64end {
+constexpr size_t kRecordSize = 4, kVersionMadeBy = 12, kVersionNeeded = 14, kThisDisk = 16,
+                 kStartCentralDisk = 20, kEntriesThisDisk = 24, kEntryCount = 32,
+                 kCentralSize = 40, kCentralOffset = 48;
+}
+// An extra field: tag, size of the data, the data.
+namespace extrafield {
+constexpr size_t kTag = 0, kSize = 2, kData = 4;
+}
+// The values of a data descriptor, after its signature when it has one: CRC-32, then the
+// compressed and uncompressed sizes, 4 bytes each or 8 (Zip64).
+namespace descriptor {
+constexpr size_t kCrc32 = 0, kCompressedSize = 4, kNarrowUncompressed = 8, kWideUncompressed = 12;
+}
+// The Zip64 extra field of a local header, from the field's tag: the sizes, then an offset
+// and a start disk.
+namespace zip64local {
+constexpr size_t kUncompressed = 4, kCompressed = 12, kDisk = 28;
 }
 
 constexpr uint16_t kUtf8NameFlag = 0x0800;
@@ -69,11 +101,12 @@ std::optional<std::string> UnicodePathField(const uint8_t* extra, size_t length,
                                             const std::string& storedName) {
   size_t offset = 0;
   while (offset + 4 <= length) {
-    const uint16_t tag = Le16(extra + offset);
-    const size_t end = std::min(length, offset + 4 + Le16(extra + offset + 2));
-    offset += 4;
+    const uint16_t tag = ReadLe16(extra + offset + extrafield::kTag);
+    const size_t end =
+        std::min(length, offset + extrafield::kData + ReadLe16(extra + offset + extrafield::kSize));
+    offset += extrafield::kData;
     if (tag == kUnicodePathTag && end - offset >= 5 && extra[offset] == 1) {
-      const uint32_t stored = Le32(extra + offset + 1);
+      const uint32_t stored = ReadLe32(extra + offset + 1);
       const uint32_t actual = static_cast<uint32_t>(
           crc32(0, reinterpret_cast<const Bytef*>(storedName.data()),
                 static_cast<uInt>(storedName.size())));
@@ -149,6 +182,17 @@ TZip64Info& TZipHeaderInfo::EnsureZip64() {
 namespace {
 
 [[noreturn]] void MissingZip64() { throw EBadZipFile(); }
+
+// The fields a local and a central header share, from where they start in the header.
+void ReadSharedFields(TZipHeaderInfo& rec, const uint8_t* p) {
+  rec.VersionNeeded = ReadLe16(p + shared::kVersionNeeded);
+  rec.Flags = ReadLe16(p + shared::kFlags);
+  rec.CompressionMethod = ReadLe16(p + shared::kMethod);
+  rec.FileDateTime = SanitizeDosDateTime(ReadLe32(p + shared::kDateTime));
+  rec.Crc32 = ReadLe32(p + shared::kCrc32);
+  rec.CompressedSize = ReadLe32(p + shared::kCompressedSize);
+  rec.UncompressedSize = ReadLe32(p + shared::kUncompressedSize);
+}
 
 }  // namespace
 
@@ -310,9 +354,9 @@ void TZipHeaderInfo::SetStoredName(std::string name, TNameEncoding encoding) {
 void TZipHeaderInfo::WalkCentralExtra(const uint8_t* extra, size_t length) {
   size_t offset = 0;
   while (offset + 4 <= length) {
-    const uint16_t tag = Le16(extra + offset);
-    const uint16_t size = Le16(extra + offset + 2);
-    offset += 4;
+    const uint16_t tag = ReadLe16(extra + offset + extrafield::kTag);
+    const uint16_t size = ReadLe16(extra + offset + extrafield::kSize);
+    offset += extrafield::kData;
     // A field never reaches past the extra data, whatever size it declares.
     const size_t end = std::min(length, offset + size);
     if (tag == 1) {
@@ -329,13 +373,13 @@ void TZipHeaderInfo::WalkCentralExtra(const uint8_t* extra, size_t length) {
         at += width;
       };
       take(UncompressedSize == 0xFFFFFFFFu, 8, TZip64Info::kUncompressed,
-           [&](const uint8_t* p) { block.UncompressedSize64 = Le64(p); });
+           [&](const uint8_t* p) { block.UncompressedSize64 = ReadLe64(p); });
       take(CompressedSize == 0xFFFFFFFFu, 8, TZip64Info::kCompressed,
-           [&](const uint8_t* p) { block.CompressedSize64 = Le64(p); });
+           [&](const uint8_t* p) { block.CompressedSize64 = ReadLe64(p); });
       take(LocalHeaderOffset == 0xFFFFFFFFu, 8, TZip64Info::kOffset,
-           [&](const uint8_t* p) { block.LocalHeaderOffset64 = Le64(p); });
+           [&](const uint8_t* p) { block.LocalHeaderOffset64 = ReadLe64(p); });
       take(DiskNumberStart == 0xFFFF, 4, TZip64Info::kDisk,
-           [&](const uint8_t* p) { block.DiskNumberStart32 = Le32(p); });
+           [&](const uint8_t* p) { block.DiskNumberStart32 = ReadLe32(p); });
     }
     offset = end;
   }
@@ -343,39 +387,35 @@ void TZipHeaderInfo::WalkCentralExtra(const uint8_t* extra, size_t length) {
 
 bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*()>& nextDisk) {
   const int64_t start = stream->Position();
-  uint8_t h[46];
-  int32_t got = std::max(0, stream->Read(h, 46));
-  if ((got == 0 || (got >= 4 && got < 46 && Le32(h) == kCentralFileHeaderSig)) && nextDisk) {
+  uint8_t h[kCentralHeaderSize];
+  int32_t got = std::max(0, stream->Read(h, kCentralHeaderSize));
+  if ((got == 0 || (got >= 4 && got < kCentralHeaderSize && ReadLe32(h) == kCentralFileHeaderSig)) &&
+      nextDisk) {
     stream = nextDisk();
-    got += std::max(0, stream->Read(h + got, 46 - got));
+    got += std::max(0, stream->Read(h + got, kCentralHeaderSize - got));
   }
-  if (got < 46 || Le32(h) != kCentralFileHeaderSig) {
+  if (got < kCentralHeaderSize || ReadLe32(h) != kCentralFileHeaderSig) {
     stream->Seek(start, soFromBeginning);
     return false;
   }
-  const uint16_t nameLength = Le16(h + 28);
+  const uint16_t nameLength = ReadLe16(h + central::kNameLength);
   std::string name(nameLength, '\0');
   if (nameLength != 0 && stream->Read(name.data(), nameLength) != nameLength) {
     stream->Seek(start, soFromBeginning);
     return false;
   }
+  const uint8_t hostSystem = h[central::kHostSystem];
   const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
-  const bool convert = OemMode != oemNever && h[5] == 0 && !flexibleSkip;
-  VersionMadeBy = Le16(h + 4);
-  VersionNeeded = Le16(h + 6);
-  Flags = Le16(h + 8);
-  CompressionMethod = Le16(h + 10);
-  FileDateTime = SanitizeDosDateTime(Le32(h + 12));
-  Crc32 = Le32(h + 16);
-  CompressedSize = Le32(h + 20);
-  UncompressedSize = Le32(h + 24);
+  const bool convert = OemMode != oemNever && hostSystem == 0 && !flexibleSkip;
+  VersionMadeBy = ReadLe16(h + central::kVersionMadeBy);
+  ReadSharedFields(*this, h + central::kShared);
   NameLength = nameLength;
-  CentralExtraLength = Le16(h + 30);
-  CommentLength = Le16(h + 32);
-  DiskNumberStart = Le16(h + 34);
-  InternalAttributes = Le16(h + 36);
-  ExternalAttributes = Le32(h + 38);
-  LocalHeaderOffset = Le32(h + 42);
+  CentralExtraLength = ReadLe16(h + central::kExtraLength);
+  CommentLength = ReadLe16(h + central::kCommentLength);
+  DiskNumberStart = ReadLe16(h + central::kDiskNumberStart);
+  InternalAttributes = ReadLe16(h + central::kInternalAttributes);
+  ExternalAttributes = ReadLe32(h + central::kExternalAttributes);
+  LocalHeaderOffset = ReadLe32(h + central::kLocalHeaderOffset);
   FileComment.reset();
   Zip64Info.reset();
   Selected = false;
@@ -384,22 +424,22 @@ bool TZipHeaderInfo::ReadCentral(TStream*& stream, const std::function<TStream*(
     std::vector<uint8_t> extra(CentralExtraLength);
     const int32_t n = std::max(0, stream->Read(extra.data(), CentralExtraLength));
     WalkCentralExtra(extra.data(), static_cast<size_t>(n));
-    DecodeStoredName(std::move(name), extra.data(), static_cast<size_t>(n), h[5], convert);
+    DecodeStoredName(std::move(name), extra.data(), static_cast<size_t>(n), hostSystem, convert);
     stream->Seek(-n, soFromCurrent);
   } else {
-    DecodeStoredName(std::move(name), nullptr, 0, h[5], convert);
+    DecodeStoredName(std::move(name), nullptr, 0, hostSystem, convert);
   }
   return true;
 }
 
 bool TZipHeaderInfo::ReadLocal(TStream* stream) {
   const int64_t start = stream->Position();
-  uint8_t h[30];
-  if (stream->Read(h, 30) != 30 || Le32(h) != kLocalFileHeaderSig) {
+  uint8_t h[kLocalHeaderSize];
+  if (stream->Read(h, kLocalHeaderSize) != kLocalHeaderSize || ReadLe32(h) != kLocalFileHeaderSig) {
     stream->Seek(start, soFromBeginning);
     return false;
   }
-  const uint16_t nameLength = Le16(h + 26);
+  const uint16_t nameLength = ReadLe16(h + local::kNameLength);
   std::string name(nameLength, '\0');
   if (nameLength != 0 && stream->Read(name.data(), nameLength) != nameLength) {
     stream->Seek(start, soFromBeginning);
@@ -408,15 +448,9 @@ bool TZipHeaderInfo::ReadLocal(TStream* stream) {
   const bool flexibleSkip = OemMode == oemFlexible && (VersionMadeBy & 0x0B00) == 0x0B00;
   const bool convert = OemMode != oemNever && !flexibleSkip;
   VersionMadeBy = 0;
-  VersionNeeded = Le16(h + 4);
-  Flags = Le16(h + 6);
-  CompressionMethod = Le16(h + 8);
-  FileDateTime = SanitizeDosDateTime(Le32(h + 10));
-  Crc32 = Le32(h + 14);
-  CompressedSize = Le32(h + 18);
-  UncompressedSize = Le32(h + 22);
+  ReadSharedFields(*this, h + local::kShared);
   NameLength = nameLength;
-  LocalExtraLength = Le16(h + 28);
+  LocalExtraLength = ReadLe16(h + local::kExtraLength);
   CommentLength = 0;
   DiskNumberStart = 0;
   InternalAttributes = 0;
@@ -437,26 +471,27 @@ bool TZipHeaderInfo::ReadLocal(TStream* stream) {
     const size_t length = static_cast<size_t>(n);
     for (size_t offset = 0; offset + 4 <= length;) {
       const uint8_t* b = extra.data() + offset;
-      const size_t end = std::min(length, offset + 4 + Le16(b + 2));
-      if (Le16(b) != 1) {
+      const size_t end = std::min(length, offset + extrafield::kData + ReadLe16(b + extrafield::kSize));
+      if (ReadLe16(b + extrafield::kTag) != 1) {
         offset = end;
         continue;
       }
       TZip64Info& block = EnsureZip64();
       block.Tag = 1;
-      block.Size = Le16(b + 2);
+      block.Size = ReadLe16(b + extrafield::kSize);
       const size_t size = end - offset;  // the field's bytes, its tag and size included
-      if (size >= 12) {
-        block.UncompressedSize64 = Le64(b + 4);
+      if (size >= zip64local::kUncompressed + 8) {
+        block.UncompressedSize64 = ReadLe64(b + zip64local::kUncompressed);
         block.Present |= TZip64Info::kUncompressed;
       }
-      if (size >= 20) {
-        block.CompressedSize64 = Le64(b + 12);
+      if (size >= zip64local::kCompressed + 8) {
+        block.CompressedSize64 = ReadLe64(b + zip64local::kCompressed);
         block.Present |= TZip64Info::kCompressed;
       }
-      // Bytes 20..27 would be an offset: a local header's offset is where it was found.
-      if (size >= 32) {
-        block.DiskNumberStart32 = Le32(b + 28);
+      // The 8 bytes before the disk would be an offset: a local header's offset is where
+      // it was found.
+      if (size >= zip64local::kDisk + 4) {
+        block.DiskNumberStart32 = ReadLe32(b + zip64local::kDisk);
         block.Present |= TZip64Info::kDisk;
       }
       break;
@@ -565,53 +600,55 @@ void TEndCentral::AssignTo(TPersistent* dest) const {
 
 bool TEndCentral::FindEndRecord(TStream* stream) {
   const int64_t size = stream->Size();
-  if (size < 22) return size == 0;
-  const auto n = static_cast<int32_t>(std::min<int64_t>(65557, size));
+  if (size < kEndRecordSize) return size == 0;
+  // The end record and the longest comment it can declare.
+  const auto n = static_cast<int32_t>(std::min<int64_t>(kEndRecordSize + 0xFFFF, size));
   std::vector<uint8_t> buffer(static_cast<size_t>(n));
   stream->Seek(size - n, soFromBeginning);
   if (stream->Read(buffer.data(), n) != n) return false;
-  int32_t pos = n - 22;
+  int32_t pos = n - kEndRecordSize;
   while (pos >= 0 && !(buffer[static_cast<size_t>(pos)] == 'P' &&
-                       Le32(&buffer[static_cast<size_t>(pos)]) == kEndCentralDirSig))
+                       ReadLe32(&buffer[static_cast<size_t>(pos)]) == kEndCentralDirSig))
     --pos;
   if (pos < 0) return false;
   const uint8_t* e = &buffer[static_cast<size_t>(pos)];
   Signature = kEndCentralDirSig;
-  ThisDisk = Le16(e + 4);
-  StartCentralDisk = Le16(e + 6);
-  EntriesThisDisk = Le16(e + 8);
-  EntryCount = Le16(e + 10);
-  CentralSize = Le32(e + 12);
-  CentralOffset = Le32(e + 16);
-  CommentLength = Le16(e + 20);
-  CommentPosition = size - n + pos + 22;
+  ThisDisk = ReadLe16(e + endrec::kThisDisk);
+  StartCentralDisk = ReadLe16(e + endrec::kStartCentralDisk);
+  EntriesThisDisk = ReadLe16(e + endrec::kEntriesThisDisk);
+  EntryCount = ReadLe16(e + endrec::kEntryCount);
+  CentralSize = ReadLe32(e + endrec::kCentralSize);
+  CentralOffset = ReadLe32(e + endrec::kCentralOffset);
+  CommentLength = ReadLe16(e + endrec::kCommentLength);
+  CommentPosition = size - n + pos + kEndRecordSize;
   // A comment or Zip64 record of an archive read before must not answer for this one.
   ZipComment.reset();
   CommentModified = false;
-  if (pos >= 20 && Le32(e - 20) == kZip64EndLocatorSig) {
+  const uint8_t* l = e - kZip64LocatorSize;  // the locator stands right before the end record
+  if (pos >= kZip64LocatorSize && ReadLe32(l) == kZip64EndLocatorSig) {
     if (!Zip64Locator) Zip64Locator = std::make_unique<TZip64Locator>();
     Zip64Locator->Signature = kZip64EndLocatorSig;
-    Zip64Locator->Zip64EndDisk = Le32(e - 16);
-    Zip64Locator->Zip64EndOffset = Le64(e - 12);
-    Zip64Locator->DiskCount = Le32(e - 4);
-    uint8_t z[56];
+    Zip64Locator->Zip64EndDisk = ReadLe32(l + locator::kZip64EndDisk);
+    Zip64Locator->Zip64EndOffset = ReadLe64(l + locator::kZip64EndOffset);
+    Zip64Locator->DiskCount = ReadLe32(l + locator::kDiskCount);
+    uint8_t z[kZip64EndSize];
     const uint64_t at = Zip64Locator->Zip64EndOffset;
     const bool read = at <= static_cast<uint64_t>(INT64_MAX) &&
                       stream->Seek(static_cast<int64_t>(at), soFromBeginning) ==
                           static_cast<int64_t>(at) &&
-                      stream->Read(z, 56) == 56;
+                      stream->Read(z, kZip64EndSize) == kZip64EndSize;
     if (read) {
       TZip64EndRecord& r = EnsureZip64End();
-      r.Signature = Le32(z);
-      r.RecordSize = Le64(z + 4);
-      r.VersionMadeBy = Le16(z + 12);
-      r.VersionNeeded = Le16(z + 14);
-      r.ThisDisk = Le32(z + 16);
-      r.StartCentralDisk = Le32(z + 20);
-      r.EntriesThisDisk = Le64(z + 24);
-      r.EntryCount = Le64(z + 32);
-      r.CentralSize = Le64(z + 40);
-      r.CentralOffset = Le64(z + 48);
+      r.Signature = ReadLe32(z);
+      r.RecordSize = ReadLe64(z + zip64end::kRecordSize);
+      r.VersionMadeBy = ReadLe16(z + zip64end::kVersionMadeBy);
+      r.VersionNeeded = ReadLe16(z + zip64end::kVersionNeeded);
+      r.ThisDisk = ReadLe32(z + zip64end::kThisDisk);
+      r.StartCentralDisk = ReadLe32(z + zip64end::kStartCentralDisk);
+      r.EntriesThisDisk = ReadLe64(z + zip64end::kEntriesThisDisk);
+      r.EntryCount = ReadLe64(z + zip64end::kEntryCount);
+      r.CentralSize = ReadLe64(z + zip64end::kCentralSize);
+      r.CentralOffset = ReadLe64(z + zip64end::kCentralOffset);
     } else {
       Zip64End.reset();
     }
@@ -789,6 +826,179 @@ void TSortedZip::AddAll(const std::vector<TZipHeaderInfo*>& records) {
     i = j;
   }
   AdoptOrdered(ordered);
+}
+
+// ---- Reading records from a stream -------------------------------------------------------
+
+std::string ReadStoredText(TStream* stream, int32_t length) {
+  std::string text(static_cast<size_t>(std::max(0, length)), '\0');
+  const int32_t n = std::max(0, stream->Read(text.data(), length));
+  text.resize(static_cast<size_t>(n));
+  return text;
+}
+
+void StepOverLocalHeader(TStream* stream) {
+  uint8_t h[kLocalHeaderSize] = {};
+  stream->Read(h, kLocalHeaderSize);
+  stream->Seek(ReadLe16(h + local::kNameLength) + ReadLe16(h + local::kExtraLength), soFromCurrent);
+}
+
+std::optional<std::string> ReadCentralComment(TStream* stream, int64_t at) {
+  uint8_t h[kCentralHeaderSize];
+  stream->Seek(at, soFromBeginning);
+  if (stream->Read(h, kCentralHeaderSize) != kCentralHeaderSize ||
+      ReadLe32(h) != kCentralFileHeaderSig)
+    return std::nullopt;
+  stream->Seek(ReadLe16(h + central::kNameLength) + ReadLe16(h + central::kExtraLength), soFromCurrent);
+  return ReadStoredText(stream, ReadLe16(h + central::kCommentLength));
+}
+
+bool SeekLocalHeader(TStream* stream, const std::function<void()>& pump) {
+  uint8_t byte = 0;
+  bool have = false;  // byte holds a byte still to be examined
+  uint32_t notP = 0;
+  const auto next = [&](uint8_t* out) {
+    if (have) {
+      have = false;
+      *out = byte;
+      return true;
+    }
+    return stream->Read(out, 1) == 1;
+  };
+  for (;;) {
+    uint8_t b = 0;
+    if (!next(&b)) return false;
+    if (b != 'P') {
+      if (++notP % 10240 == 0) pump();
+      continue;
+    }
+    static const uint8_t kRest[3] = {'K', 3, 4};
+    bool matched = true;
+    for (uint8_t want : kRest) {
+      if (!next(&b)) return false;
+      if (b != want) {
+        byte = b;  // the search resumes at the mismatching byte
+        have = true;
+        matched = false;
+        break;
+      }
+    }
+    if (!matched) continue;
+    uint8_t version[2];
+    if (!next(&version[0]) || !next(&version[1])) return false;
+    if (version[1] < 10) break;
+  }
+  stream->Seek(-6, soFromCurrent);  // the signature and the version
+  return true;
+}
+
+int64_t StepOverDescribedData(TStream* s, TZipHeaderInfo& rec, int64_t dataStart, int64_t size) {
+  constexpr int64_t kChunk = 64 * 1024;
+  constexpr int64_t kLook = 28;  // the longest descriptor and the signature after it
+  const bool stored = rec.CompressionMethod == 0 && !rec.IsEncrypted();
+  std::vector<uint8_t> buffer;
+  int64_t base = dataStart;  // the offset of buffer[0]
+  uLong crc = crc32(0, Z_NULL, 0);
+  int64_t crcAt = dataStart;  // crc covers [dataStart, crcAt)
+  const auto crcUpTo = [&](int64_t q) {
+    if (!stored) return;
+    for (int64_t at = crcAt; at < q;) {
+      const auto n = static_cast<uInt>(std::min<int64_t>(q - at, kChunk));
+      crc = crc32(crc, buffer.data() + (at - base), n);
+      at += n;
+    }
+    crcAt = std::max(crcAt, q);
+  };
+  s->Seek(dataStart, soFromBeginning);
+  for (int64_t q = dataStart; q < size; ++q) {
+    if (q + kLook > base + static_cast<int64_t>(buffer.size()) &&
+        base + static_cast<int64_t>(buffer.size()) < size) {
+      crcUpTo(q);
+      buffer.erase(buffer.begin(), buffer.begin() + (q - base));
+      base = q;
+      const size_t kept = buffer.size();
+      buffer.resize(kept + kChunk);
+      const int32_t n = std::max(0, s->Read(buffer.data() + kept, static_cast<int32_t>(kChunk)));
+      buffer.resize(kept + static_cast<size_t>(n));
+      if (n == 0 && kept == 0) return -1;
+    }
+    const uint8_t* p = buffer.data() + (q - base);
+    const int64_t avail = base + static_cast<int64_t>(buffer.size()) - q;
+    const auto length = static_cast<uint64_t>(q - dataStart);
+    // A record of the archive, or the end of the file, k bytes after q.
+    const auto followed = [&](int64_t k) {
+      if (q + k == size) return true;
+      if (k + 4 > avail) return false;
+      const uint32_t sig = ReadLe32(p + k);
+      return sig == kLocalFileHeaderSig || sig == kCentralFileHeaderSig ||
+             sig == kEndCentralDirSig || sig == kZip64EndCentralDirSig;
+    };
+    const auto fits = [&](uint32_t c32, uint64_t packed, uint64_t unpacked) {
+      if (packed != length) return false;
+      if (!stored) return true;
+      crcUpTo(q);
+      return unpacked == length && c32 == static_cast<uint32_t>(crc);
+    };
+    struct Form {
+      int64_t at, k;  // where the values start, the descriptor's length
+      bool wide;
+    };
+    const auto crcOf = [&](const Form& f) { return ReadLe32(p + f.at + descriptor::kCrc32); };
+    const auto packedOf = [&](const Form& f) {
+      const uint8_t* v = p + f.at + descriptor::kCompressedSize;
+      return f.wide ? ReadLe64(v) : ReadLe32(v);
+    };
+    const auto unpackedOf = [&](const Form& f) {
+      return f.wide ? ReadLe64(p + f.at + descriptor::kWideUncompressed)
+                    : ReadLe32(p + f.at + descriptor::kNarrowUncompressed);
+    };
+    const auto matches = [&](const Form& f) {
+      return f.k <= avail && fits(crcOf(f), packedOf(f), unpackedOf(f));
+    };
+    const auto take = [&](const Form& f) {
+      rec.Crc32 = crcOf(f);
+      rec.SetCompressedSize64(static_cast<int64_t>(packedOf(f)));
+      rec.SetUncompressedSize64(static_cast<int64_t>(unpackedOf(f)));
+      return q + f.k;
+    };
+    const bool signature = avail >= 4 && ReadLe32(p) == kDataDescriptorSig;
+    if (signature) {
+      const Form narrow{4, 16, false}, wide{4, 24, true};
+      const bool n = matches(narrow), w = matches(wide);
+      if (n && w) {
+        // An empty deflated entry fits both: what follows tells, then the local Zip64 field.
+        if (followed(narrow.k) != followed(wide.k)) return take(followed(wide.k) ? wide : narrow);
+        return take(rec.Zip64Info ? wide : narrow);
+      }
+      if (n) return take(narrow);
+      if (w) return take(wide);
+    }
+    for (const Form& f : {Form{0, 12, false}, Form{0, 20, true}})
+      if (matches(f) && followed(f.k)) return take(f);
+    if (avail >= 4 && (ReadLe32(p) == kLocalFileHeaderSig || ReadLe32(p) == kCentralFileHeaderSig)) {
+      rec.SetCompressedSize64(static_cast<int64_t>(length));
+      return q;
+    }
+  }
+  return -1;
+}
+
+int64_t EndRecordsStopAt(TStream* s, int64_t at, int64_t size) {
+  uint8_t b[kEndRecordSize];
+  const auto record = [&](uint32_t signature, int32_t length) {
+    return at + length <= size && s->Seek(at, soFromBeginning) == at &&
+           s->Read(b, length) == length && ReadLe32(b) == signature;
+  };
+  if (record(kZip64EndCentralDirSig, kZip64EndLeadSize)) {
+    const uint64_t length = ReadLe64(b + zip64end::kRecordSize);
+    if (length > static_cast<uint64_t>(size - at - kZip64EndLeadSize)) return at;
+    at += kZip64EndLeadSize + static_cast<int64_t>(length);
+  }
+  if (record(kZip64EndLocatorSig, kZip64LocatorSize)) at += kZip64LocatorSize;
+  // A comment cut short is no loss.
+  if (record(kEndCentralDirSig, kEndRecordSize))
+    at += kEndRecordSize + ReadLe16(b + endrec::kCommentLength);
+  return at >= size ? -1 : at;
 }
 
 }  // namespace unzip

@@ -18,11 +18,33 @@ namespace unzip {
 
 class TStream;
 
+// ---- Record layout: the engine's one place for signatures, sizes and field offsets ----
+
 inline constexpr uint32_t kLocalFileHeaderSig = 0x04034b50;
 inline constexpr uint32_t kCentralFileHeaderSig = 0x02014b50;
 inline constexpr uint32_t kEndCentralDirSig = 0x06054b50;
 inline constexpr uint32_t kZip64EndCentralDirSig = 0x06064b50;
 inline constexpr uint32_t kZip64EndLocatorSig = 0x07064b50;
+inline constexpr uint32_t kDataDescriptorSig = 0x08074b50;
+
+// The fixed parts of the records, before their names, extra fields and comments.
+inline constexpr int32_t kLocalHeaderSize = 30;
+inline constexpr int32_t kCentralHeaderSize = 46;
+inline constexpr int32_t kEndRecordSize = 22;
+inline constexpr int32_t kZip64LocatorSize = 20;
+// A Zip64 end record: signature and size (which counts the bytes after it), then the rest.
+inline constexpr int32_t kZip64EndLeadSize = 12;
+inline constexpr int32_t kZip64EndSize = 56;
+
+// Little-endian fields.
+inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t ReadLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline uint64_t ReadLe64(const uint8_t* p) {
+  return static_cast<uint64_t>(ReadLe32(p)) | (static_cast<uint64_t>(ReadLe32(p + 4)) << 32);
+}
 
 enum TZipSortMode : uint8_t {
   ByName,
@@ -220,5 +242,39 @@ class TSortedZip : public TSortedObjectList {
   TZipSortMode SortMode = ByNone;
   bool HasZip64 = false;
 };
+
+// ---- Reading records from a stream ----
+
+// Up to length bytes from the stream's position (fewer where the stream ends).
+std::string ReadStoredText(TStream* stream, int32_t length);
+
+// Steps from the start of a local header to its data: reads the fixed part and goes past
+// the name and extra field it declares (a header cut short declares none).
+void StepOverLocalHeader(TStream* stream);
+
+// The comment of the central header at offset at; nullopt when no central header is there.
+// The stream is left after what was read.
+std::optional<std::string> ReadCentralComment(TStream* stream, int64_t at);
+
+// Finds the next local header from the stream's position: "PK" 3 4 followed by a version
+// whose high byte is below 10, and leaves the stream at it; false at the end of the stream.
+// pump is called every 10240 bytes that cannot start a signature.
+bool SeekLocalHeader(TStream* stream, const std::function<void()>& pump);
+
+// Where the data of an entry with a data descriptor ends, found by reading forward from
+// dataStart: at the first position where a descriptor (signature 0x08074b50 or none; 32-
+// or 64-bit sizes) holds a compressed size equal to the bytes stepped over (for a stored,
+// unencrypted entry also their size and CRC-32), or else where the next local header or
+// the central directory begins. A descriptor without signature only counts when a record
+// of the archive or the end of the file follows it. The record takes the descriptor's
+// values (only the compressed size when none was found). Returns the offset after the
+// descriptor, or -1 when the data runs to the end of the file.
+int64_t StepOverDescribedData(TStream* stream, TZipHeaderInfo& rec, int64_t dataStart,
+                              int64_t size);
+
+// Where the bytes from at stop being the archive's end records, each where the one before
+// ended: the Zip64 end record, its locator, the end record and its comment (all optional);
+// -1 when they reach the end of the file.
+int64_t EndRecordsStopAt(TStream* stream, int64_t at, int64_t size);
 
 }  // namespace unzip

@@ -8,8 +8,10 @@
 #include "tests/unzip/helpers.h"
 #include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
+#include "tests/unzip/extractor_access.h"
 
 using namespace unzip;
+using Access = unzip::TZipExtractorTestAccess;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 using zip_writer::Entry;
@@ -29,7 +31,7 @@ class Directory : public ::testing::Test {
     std::string out;
     for (int32_t i = 0; i < z.Count(); ++i) {
       if (i) out += ",";
-      const TZipHeaderInfo* r = z.SortedView()->Entry(i);
+      const TZipHeaderInfo* r = Access::SortedView(z)->Entry(i);
       out += r->Directory() + r->FileName();
     }
     return out;
@@ -71,46 +73,46 @@ TEST_F(Directory, ReadsEveryCentralHeaderInPhysicalOrder) {
   z.OpenArchive();
   ASSERT_EQ(z.Count(), 4);
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
-  EXPECT_EQ(z.SortedView(), z.EntryList());
+  EXPECT_EQ(Access::SortedView(z), Access::EntryList(z));
   for (int32_t i = 1; i < z.Count(); ++i)
-    EXPECT_LT(Offset(z.EntryList()->Entry(i - 1)), Offset(z.EntryList()->Entry(i)));
-  const TZipHeaderInfo* text = z.EntryList()->Entry(1);
+    EXPECT_LT(Offset(Access::EntryList(z)->Entry(i - 1)), Offset(Access::EntryList(z)->Entry(i)));
+  const TZipHeaderInfo* text = Access::EntryList(z)->Entry(1);
   EXPECT_EQ(text->CompressionMethod, 8);
   EXPECT_EQ(text->UncompressedSize64(), 15u);
   EXPECT_EQ(text->Crc32, zip_writer::Crc32("read me, please"));
-  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u);
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->ExternalAttributes, 0x10u);
   EXPECT_EQ(z.EntryFileName(1), "readme.txt");
   EXPECT_FALSE(z.DirectoryRebuilt());
   EXPECT_EQ(z.GetMultiMode(), 0);
   EXPECT_EQ(z.DiskCount(), 1);
-  EXPECT_NE(z.ArchiveDate(), 0u);
+  EXPECT_NE(Access::ArchiveDate(z), 0u);
   for (int32_t bad : {-1, 4}) {
     EXPECT_THROW_TEXT(z.EntryFileName(bad), EListError, Format("Index %d is out of range", bad));
     EXPECT_THROW_TEXT(z.GetFileComment(bad), EListError, Format("Index %d is out of range", bad));
     EXPECT_THROW_TEXT(z.SetFileComment(bad, "x"), EListError, Format("Index %d is out of range", bad));
   }
   z.CloseArchive();
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
 }
 
 TEST_F(Directory, CommentsAreReadOnDemand) {
   Use(zip_writer::Build(Sample(), {.comment = "archive note"}));
   z.OpenArchive();
   z.CloseArchive();
-  EXPECT_FALSE(z.EndCentral()->ZipComment.has_value());
-  EXPECT_FALSE(z.EntryList()->Entry(1)->FileComment.has_value());
+  EXPECT_FALSE(Access::EndCentral(z)->ZipComment.has_value());
+  EXPECT_FALSE(Access::EntryList(z)->Entry(1)->FileComment.has_value());
   EXPECT_EQ(z.GetZipComment(), "archive note");
   EXPECT_EQ(z.GetFileComment(1), "the readme");
   EXPECT_EQ(z.GetFileComment(2), "");
-  EXPECT_FALSE(z.EndCentral()->CommentModified) << "loading is not a change";
-  EXPECT_EQ(z.ArchiveStream(), nullptr) << "closed again on a single-file archive";
+  EXPECT_FALSE(Access::EndCentral(z)->CommentModified) << "loading is not a change";
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr) << "closed again on a single-file archive";
   z.SetFileComment(1, "new words");
   EXPECT_EQ(z.GetFileComment(1), "new words");
-  EXPECT_EQ(z.EntryList()->Entry(1)->CommentLength, 9);
-  EXPECT_TRUE(z.EndCentral()->CommentModified);
+  EXPECT_EQ(Access::EntryList(z)->Entry(1)->CommentLength, 9);
+  EXPECT_TRUE(Access::EndCentral(z)->CommentModified);
   z.SetZipComment("");
   EXPECT_EQ(z.GetZipComment(), "");
-  EXPECT_EQ(z.EndCentral()->CommentLength, 0);
+  EXPECT_EQ(Access::EndCentral(z)->CommentLength, 0);
 }
 
 TEST_F(Directory, SortModesOrderTheViewAndLeaveThePhysicalList) {
@@ -118,22 +120,22 @@ TEST_F(Directory, SortModesOrderTheViewAndLeaveThePhysicalList) {
   z.SortMode = ByName;
   z.OpenArchive();
   EXPECT_EQ(Names(), "data.bin,docs\\,docs\\readme.txt,Zeta.TXT");
-  EXPECT_NE(z.SortedView(), z.EntryList());
-  EXPECT_FALSE(z.SortedView()->OwnsObjects);
-  EXPECT_EQ(z.EntryList()->Entry(0)->FileName(), "");
+  EXPECT_NE(Access::SortedView(z), Access::EntryList(z));
+  EXPECT_FALSE(Access::SortedView(z)->OwnsObjects);
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->FileName(), "");
   z.ApplySortMode(ByDate);
   EXPECT_EQ(z.SortMode, ByDate);
-  EXPECT_EQ(z.SortedView()->Entry(0)->FileName(), "data.bin") << "newest first";
-  EXPECT_EQ(z.SortedView()->Entry(3)->FileName(), "Zeta.TXT");
+  EXPECT_EQ(Access::SortedView(z)->Entry(0)->FileName(), "data.bin") << "newest first";
+  EXPECT_EQ(Access::SortedView(z)->Entry(3)->FileName(), "Zeta.TXT");
   z.ApplySortMode(ByNone);
-  EXPECT_EQ(z.SortedView(), z.EntryList());
+  EXPECT_EQ(Access::SortedView(z), Access::EntryList(z));
 }
 
 TEST_F(Directory, EmptyAndTinyFiles) {
   Use("");
   z.OpenArchive();
   EXPECT_EQ(z.Count(), 0);
-  ASSERT_NE(z.EntryList(), nullptr) << "an empty file is an empty archive";
+  ASSERT_NE(Access::EntryList(z), nullptr) << "an empty file is an empty archive";
 
   struct Case {
     TIncompleteZipMode mode;
@@ -172,7 +174,7 @@ TEST_F(Directory, TheIncompleteHandlerChoosesTheOutcome) {
 TEST_F(Directory, OpenWithRetryClearsForEveryErrorButAnIncompleteArchive) {
   Use("no end record here");
   z.OpenWithRetry();  // EIncompleteZip without handler: dropped, the stream closed
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
   EXPECT_EQ(z.ZipName(), path);
   EXPECT_THROW(z.OpenArchive(), EIncompleteZip) << "the next open raises it again";
 
@@ -197,7 +199,7 @@ TEST_F(Directory, OpenWithRetryClearsForEveryErrorButAnIncompleteArchive) {
   };
   EXPECT_THROW(retrying.OpenWithRetry(), ENotAZipFile);
   EXPECT_EQ(retries, 3);
-  EXPECT_EQ(retrying.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(retrying), nullptr);
 }
 
 TEST_F(Directory, ASecondHeaderForTheSameLocalHeaderRebuildsFromLocalHeaders) {
@@ -208,10 +210,10 @@ TEST_F(Directory, ASecondHeaderForTheSameLocalHeaderRebuildsFromLocalHeaders) {
   ASSERT_EQ(z.Count(), 4);
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
   // The central headers filled the records in: attributes and comment lengths are back.
-  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u);
-  EXPECT_EQ(z.EntryList()->Entry(1)->CommentLength, 10);
-  EXPECT_EQ(z.EntryList()->Entry(1)->VersionMadeBy, 20);
-  EXPECT_EQ(z.EntryList()->Entry(3)->ExternalAttributes, 0x20u) << "every header is read";
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->ExternalAttributes, 0x10u);
+  EXPECT_EQ(Access::EntryList(z)->Entry(1)->CommentLength, 10);
+  EXPECT_EQ(Access::EntryList(z)->Entry(1)->VersionMadeBy, 20);
+  EXPECT_EQ(Access::EntryList(z)->Entry(3)->ExternalAttributes, 0x20u) << "every header is read";
   EXPECT_FALSE(z.DirectoryDamaged()) << "every byte is accounted for";
   EXPECT_EQ(z.DirectoryDamageOffset(), -1);
 }
@@ -222,8 +224,8 @@ TEST_F(Directory, AnUnreadableCentralHeaderRebuilds) {
   z.OpenArchive();
   EXPECT_TRUE(z.DirectoryRebuilt());
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
-  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u) << "filled in by its header";
-  EXPECT_EQ(z.EntryList()->Entry(2)->ExternalAttributes, 0u)
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->ExternalAttributes, 0x10u) << "filled in by its header";
+  EXPECT_EQ(Access::EntryList(z)->Entry(2)->ExternalAttributes, 0u)
       << "headers after the broken one are not read: the record keeps no central data";
   EXPECT_TRUE(z.DirectoryDamaged()) << "the rebuild cannot account for the broken header";
   EXPECT_EQ(z.DirectoryDamageOffset(), static_cast<int64_t>(bytes.find("PKX\x02")));
@@ -256,7 +258,7 @@ TEST_F(Directory, ARebuildStepsOverDataDescriptors) {
     EXPECT_FALSE(t.DirectoryDamaged()) << row << " at " << t.DirectoryDamageOffset();
     for (int32_t i = 0; i < 5; ++i) {
       const Entry& e = entries[static_cast<size_t>(i)];
-      const TZipHeaderInfo* r = t.EntryList()->Entry(i);
+      const TZipHeaderInfo* r = Access::EntryList(t)->Entry(i);
       EXPECT_EQ(r->FileName(), e.name.substr(e.name.rfind('/') + 1)) << row;
       EXPECT_EQ(static_cast<int64_t>(Offset(r)), LocalAt(bytes, e.name)) << row;
       const size_t packed = e.method == 8 ? zip_writer::Deflate(e.data).size() : e.data.size();
@@ -322,8 +324,8 @@ TEST_F(Directory, ASelfExtractorWithOffsetsThatIgnoreItsStub) {
   z.OpenArchive();
   EXPECT_TRUE(z.DirectoryRebuilt());
   ASSERT_EQ(z.Count(), 4);
-  EXPECT_EQ(Offset(z.EntryList()->Entry(0)), 14000u) << "the records carry their real offsets";
-  EXPECT_EQ(z.EntryList()->Entry(2)->FileName(), "data.bin");
+  EXPECT_EQ(Offset(Access::EntryList(z)->Entry(0)), 14000u) << "the records carry their real offsets";
+  EXPECT_EQ(Access::EntryList(z)->Entry(2)->FileName(), "data.bin");
 
   // A stub holding a local-header signature before 14000 is not scanned.
   std::string trap = stub;
@@ -343,7 +345,7 @@ TEST_F(Directory, AnExtraFieldThatIsNotThereIsSteppedBackOver) {
   z.OpenArchive();
   EXPECT_FALSE(z.DirectoryRebuilt());
   ASSERT_EQ(z.Count(), 4);
-  EXPECT_EQ(z.EntryList()->Entry(1)->CentralExtraLength, 0);
+  EXPECT_EQ(Access::EntryList(z)->Entry(1)->CentralExtraLength, 0);
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
 }
 
@@ -373,12 +375,12 @@ TEST_F(Directory, Zip64EntriesAndEndRecords) {
   z.OpenArchive();
   ASSERT_EQ(z.Count(), 4);
   EXPECT_FALSE(z.DirectoryRebuilt());
-  EXPECT_TRUE(z.EntryList()->HasZip64);
-  const TZipHeaderInfo* big = z.EntryList()->Entry(2);
+  EXPECT_TRUE(Access::EntryList(z)->HasZip64);
+  const TZipHeaderInfo* big = Access::EntryList(z)->Entry(2);
   EXPECT_EQ(big->UncompressedSize64(), 5000u);
   EXPECT_EQ(big->CompressedSize64(), zip_writer::Deflate(std::string(5000, 'q')).size());
   EXPECT_GT(big->LocalHeaderOffset64(), 0u);
-  EXPECT_EQ(z.EntryList()->Entry(3)->CompressedSize64(), 12u);
+  EXPECT_EQ(Access::EntryList(z)->Entry(3)->CompressedSize64(), 12u);
 }
 
 TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchiveInEverySortMode) {
@@ -399,8 +401,8 @@ TEST_F(Directory, AMarkerWithoutItsZip64ValueIsABadArchiveInEverySortMode) {
       EXPECT_THROW_TEXT(t.OpenArchive(), EBadZipFile, "Not a valid zip file!");
       EXPECT_EQ(t.ZipName(), "") << field << " " << mode;
       EXPECT_EQ(t.Count(), 0) << field << " " << mode;
-      EXPECT_EQ(t.ArchiveStream(), nullptr) << field << " " << mode;
-      EXPECT_EQ(t.SortedView(), nullptr) << field << " " << mode;
+      EXPECT_EQ(Access::ArchiveStream(t), nullptr) << field << " " << mode;
+      EXPECT_EQ(Access::SortedView(t), nullptr) << field << " " << mode;
     }
   }
 }
@@ -450,17 +452,17 @@ TEST_F(Directory, RebuildDirectoryFromOutsideWorksOnTheArchiveOrChangesNothing) 
   // opens the archive itself, and the next open keeps what it found.
   Use(zip_writer::Build(Sample(), {.omitEndRecord = true}));
   z.OpenWithRetry();
-  ASSERT_EQ(z.ArchiveStream(), nullptr);
+  ASSERT_EQ(Access::ArchiveStream(z), nullptr);
   ASSERT_TRUE(z.RebuildDirectory());
   EXPECT_EQ(Names(), "docs\\,docs\\readme.txt,data.bin,Zeta.TXT");
-  EXPECT_EQ(z.EntryList()->Entry(0)->ExternalAttributes, 0x10u) << "central headers fill it";
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->ExternalAttributes, 0x10u) << "central headers fill it";
   EXPECT_FALSE(z.DirectoryDamaged());
-  EXPECT_EQ(z.ArchiveStream(), nullptr) << "closed again";
-  const TSortedZip* rebuilt = z.EntryList();
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr) << "closed again";
+  const TSortedZip* rebuilt = Access::EntryList(z);
   z.OpenArchive();
-  EXPECT_EQ(z.EntryList(), rebuilt) << "the file is unchanged: no new read";
+  EXPECT_EQ(Access::EntryList(z), rebuilt) << "the file is unchanged: no new read";
   EXPECT_FALSE(z.RebuildDirectory()) << "once per archive";
-  EXPECT_EQ(z.EntryList(), rebuilt);
+  EXPECT_EQ(Access::EntryList(z), rebuilt);
   EXPECT_EQ(z.Count(), 4);
 
   // A good directory, rebuilt on request in the sort mode.
@@ -474,7 +476,7 @@ TEST_F(Directory, RebuildDirectoryFromOutsideWorksOnTheArchiveOrChangesNothing) 
   EXPECT_TRUE(good.DirectoryRebuilt());
   ASSERT_EQ(good.Count(), 4);
   EXPECT_EQ(good.EntryFileName(0), "data.bin");
-  EXPECT_EQ(good.SortedView()->Entry(3)->FileName(), "Zeta.TXT");
+  EXPECT_EQ(Access::SortedView(good)->Entry(3)->FileName(), "Zeta.TXT");
 
   // No archive to work on: false, and the directory stays as it was.
   TZipExtractor gone;
@@ -502,17 +504,17 @@ TEST_F(Directory, AChangedFileIsReadAgain) {
   z.OpenArchive();
   z.CloseArchive();
   ASSERT_EQ(z.Count(), 4);
-  TZipHeaderInfo* first = z.EntryList()->Entry(0);
+  TZipHeaderInfo* first = Access::EntryList(z)->Entry(0);
   z.OpenArchive();
   z.CloseArchive();
-  EXPECT_EQ(z.EntryList()->Entry(0), first) << "an unchanged file is not read again";
+  EXPECT_EQ(Access::EntryList(z)->Entry(0), first) << "an unchanged file is not read again";
 
   ASSERT_TRUE(WriteFileBytes(path, zip_writer::Build({{"only.txt", "1"}})));
   using namespace platform;
   Handle h = CreateFileA(path, kGenericWrite, kShareRead, kOpenExisting);
   ASSERT_NE(h, kInvalidHandle);
   const uint32_t may2020 = (40u << 25) | (5u << 21) | (17u << 16) | (12u << 11);
-  ASSERT_NE(z.ArchiveDate(), may2020);
+  ASSERT_NE(Access::ArchiveDate(z), may2020);
   ASSERT_TRUE(SetFileDosDateTime(h, may2020));
   CloseHandle(h);
   z.OpenArchive();
@@ -540,10 +542,10 @@ TEST_F(Directory, AnArchiveThatBecameEmptyIsAnEmptyDirectory) {
   for (TZipExtractor* t : {&z, &fresh}) {
     t->OpenArchive();  // read again (its date changed), or for the first time
     EXPECT_EQ(t->Count(), 0);
-    EXPECT_NE(t->EntryList(), nullptr);
+    EXPECT_NE(Access::EntryList(*t), nullptr);
     EXPECT_EQ(t->ZipName(), path);
-    EXPECT_EQ(t->EndCentral()->EntryCount64(), 0u) << "no end record of the earlier read";
-    EXPECT_EQ(t->EndCentral()->CentralOffset64(), 0u);
+    EXPECT_EQ(Access::EndCentral(*t)->EntryCount64(), 0u) << "no end record of the earlier read";
+    EXPECT_EQ(Access::EndCentral(*t)->CentralOffset64(), 0u);
     EXPECT_FALSE(t->DirectoryDamaged());
     t->CloseArchive();
   }
@@ -554,12 +556,12 @@ TEST_F(Directory, KeepZipOpenAndClearArchive) {
   z.KeepZipOpen = true;
   z.OpenArchive();
   z.CloseArchive();
-  EXPECT_NE(z.ArchiveStream(), nullptr);
+  EXPECT_NE(Access::ArchiveStream(z), nullptr);
   z.ClearArchive();
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
   EXPECT_EQ(z.Count(), 0);
   EXPECT_EQ(z.ZipName(), "");
-  EXPECT_EQ(z.ArchiveDate(), 0u);
+  EXPECT_EQ(Access::ArchiveDate(z), 0u);
   EXPECT_EQ(z.DiskCount(), 1);
 }
 

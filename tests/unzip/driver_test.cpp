@@ -13,8 +13,10 @@
 #include "tests/unzip/helpers.h"
 #include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
+#include "tests/unzip/extractor_access.h"
 
 using namespace unzip;
+using Access = unzip::TZipExtractorTestAccess;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
@@ -138,7 +140,7 @@ TEST_F(Driver, EventsComeInOrderForFoldersAndFiles) {
   EXPECT_EQ(z.TotalUncompressed(), 20);
   EXPECT_EQ(z.TotalWritten(), 20);
   // The archive is closed again after the run, and KeepZipOpen is as it was.
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
   EXPECT_FALSE(z.KeepZipOpen);
 }
 
@@ -572,8 +574,8 @@ TEST_F(Driver, NamesTheCodePageCannotShowAreGivenUp) {
   z.DoAll = true;
   z.OverwriteMode = Always;
   z.OpenArchive();
-  z.SortedView()->Entry(1)->NameNotRepresentable = true;
-  z.SortedView()->Entry(2)->NameNotRepresentable = true;
+  Access::SortedView(z)->Entry(1)->NameNotRepresentable = true;
+  Access::SortedView(z)->Entry(2)->NameNotRepresentable = true;
   Record();
   EXPECT_EQ(z.UnZip(), 2);
   EXPECT_EQ(log, (Log{"info 4 2", "skip 3 hidden\\ 1", "skip 3 hidden\\f.txt 2",
@@ -584,7 +586,7 @@ TEST_F(Driver, NamesTheCodePageCannotShowAreGivenUp) {
   // A verification creates nothing, so the name does not matter there: the data does.
   z.TestOnly = true;
   z.OpenArchive();
-  z.SortedView()->Entry(2)->NameNotRepresentable = true;
+  Access::SortedView(z)->Entry(2)->NameNotRepresentable = true;
   log.clear();
   EXPECT_EQ(z.UnZip(), 4);
   EXPECT_EQ(z.FailedCount(), 0);

@@ -8,8 +8,10 @@
 #include "tests/unzip/helpers.h"
 #include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
+#include "tests/unzip/extractor_access.h"
 
 using namespace unzip;
+using Access = unzip::TZipExtractorTestAccess;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
@@ -34,10 +36,10 @@ TEST(ZipExtractor, ConstructionDefaults) {
   EXPECT_FALSE(z.FlushFilesOnClose);
   EXPECT_EQ(z.BlockMode, bmStandard);
   EXPECT_EQ(z.OEMConvert, oemAlways);
-  EXPECT_EQ(z.WorkEntry()->OemMode, oemAlways);
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
-  EXPECT_EQ(z.EntryList(), nullptr);
-  EXPECT_EQ(z.SortedView(), nullptr);
+  EXPECT_EQ(Access::WorkEntry(z)->OemMode, oemAlways);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
+  EXPECT_EQ(Access::EntryList(z), nullptr);
+  EXPECT_EQ(Access::SortedView(z), nullptr);
   EXPECT_EQ(z.DiskCount(), 1);
   EXPECT_EQ(z.CurrentDisk(), 0);
   EXPECT_TRUE(z.GetCheckDiskLabels());
@@ -57,7 +59,7 @@ TEST(ZipExtractor, AnOwnerFreesItAndLoadedTakesTheConversionMode) {
   z->OEMConvert = oemNever;
   z->BeginLoading();
   z->Loaded();
-  EXPECT_EQ(z->WorkEntry()->OemMode, oemNever);
+  EXPECT_EQ(Access::WorkEntry(*z)->OemMode, oemNever);
   EXPECT_EQ(z->ComponentState() & csLoading, 0u);
 }
 
@@ -281,4 +283,56 @@ TEST(PlatformDialogs, DefaultButtons) {
   EXPECT_EQ(DefaultButtonAnswer(kMbYesNoCancel | kMbDefButton3), kIdCancel);
   EXPECT_EQ(DefaultButtonAnswer(kMbYesNo | kMbDefButton3), kIdYes) << "no third button";
   EXPECT_EQ(DefaultButtonAnswer(kMbAbortRetryIgnore | kMbDefButton2), kIdRetry);
+}
+
+// The listing call reports each entry of the sorted view as the records hold it: the
+// central header's values, the Zip64 sizes, the encryption flag, and the real name of one
+// the code page cannot show.
+TEST(ZipExtractor, EntryInfoListsTheSortedView) {
+  TempDir dir;
+  zip_writer::Entry deflated{"docs/b.txt", std::string(3000, 'b'), 8};
+  deflated.dosDateTime = 0x5B2A7C21;
+  deflated.externalAttributes = 0x21;
+  zip_writer::Entry big{"a.bin", std::string(700, 'a')};
+  big.zip64Uncompressed = big.zip64Compressed = true;
+  const std::string face = "\xF0\x9F\x98\x80";  // no GBK form
+  zip_writer::Entry unicode{"c" + face + ".txt", "c"};
+  unicode.flags = 0x0800;
+  const zip_writer::Entry locked = unzip_test::Encrypted("d.txt", "secret", "pw", 0);
+  ASSERT_TRUE(WriteFileBytes(dir / "list.zip", zip_writer::Build({deflated, big, unicode, locked})));
+  TZipExtractor z;
+  z.SortMode = ByName;
+  z.SetZipName(dir / "list.zip");
+  z.OpenArchive();
+  ASSERT_EQ(z.Count(), 4);
+
+  struct Want {
+    std::string name;
+    uint64_t size, packed;
+    uint16_t method;
+    uint32_t crc, date, attributes;
+    bool encrypted, notRepresentable;
+  } wants[] = {
+      {"a.bin", 700, 700, 0, zip_writer::Crc32(big.data), big.dosDateTime, 0x20, false, false},
+      {"c?.txt", 1, 1, 0, zip_writer::Crc32("c"), unicode.dosDateTime, 0x20, false, true},
+      {"d.txt", 6, 18, 0, zip_writer::Crc32("secret"), locked.dosDateTime, 0x20, true, false},
+      {"docs\\b.txt", 3000, zip_writer::Deflate(deflated.data).size(), 8,
+       zip_writer::Crc32(deflated.data), 0x5B2A7C21, 0x21, false, false},
+  };
+  for (int32_t i = 0; i < 4; ++i) {
+    const TZipExtractor::TEntryInfo e = z.EntryInfo(i);
+    const Want& w = wants[i];
+    EXPECT_EQ(e.name, w.name) << i;
+    EXPECT_EQ(e.size, w.size) << w.name;
+    EXPECT_EQ(e.packed, w.packed) << w.name;
+    EXPECT_EQ(e.method, w.method) << w.name;
+    EXPECT_EQ(e.crc32, w.crc) << w.name;
+    EXPECT_EQ(e.dosDateTime, w.date) << w.name;
+    EXPECT_EQ(e.attributes, w.attributes) << w.name;
+    EXPECT_EQ(e.encrypted, w.encrypted) << w.name;
+    EXPECT_EQ(e.nameNotRepresentable, w.notRepresentable) << w.name;
+    EXPECT_EQ(e.utf8Name, w.notRepresentable ? "c" + face + ".txt" : "") << w.name;
+  }
+  EXPECT_THROW(z.EntryInfo(4), EListError);
+  EXPECT_THROW(z.EntryInfo(-1), EListError);
 }

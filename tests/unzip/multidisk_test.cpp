@@ -10,8 +10,10 @@
 #include "tests/unzip/helpers.h"
 #include "tests/zip_writer/zip_writer.h"
 #include "unzip/ZipExtractor.h"
+#include "tests/unzip/extractor_access.h"
 
 using namespace unzip;
+using Access = unzip::TZipExtractorTestAccess;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 using zip_writer::Entry;
@@ -66,7 +68,7 @@ TEST(MultiDisk, SplitPartNames) {
   for (const Case& c : cases) {
     z.BlockMode = c.mode;
     std::string name = "C:\\sets\\arc";
-    z.FileNameForSplitPart(name, c.part, c.type);
+    Access::FileNameForSplitPart(z, name, c.part, c.type);
     EXPECT_EQ(name, std::string("C:\\sets\\arc") + c.suffix);
   }
   int calls = 0;
@@ -77,7 +79,7 @@ TEST(MultiDisk, SplitPartNames) {
     name = "elsewhere";
   };
   std::string name = "arc";
-  z.FileNameForSplitPart(name, 2, spMiddle);
+  Access::FileNameForSplitPart(z, name, 2, spMiddle);
   EXPECT_EQ(name, "elsewhere");
   EXPECT_EQ(calls, 1);
 }
@@ -107,19 +109,12 @@ TEST(MultiDisk, ModeDecision) {
   // The decision itself: a name without drive letter (UNC, relative) gives split files
   // and is never asked about.
   FakeDrive drive(platform::kDriveRemovable);
-  struct Probe : TZipExtractor {
-    int32_t Decide(const std::string& name) {
-      FZipName = name;
-      FMultiMode = 0;
-      DecideMultiMode();
-      return GetMultiMode();
-    }
-  } probe;
-  EXPECT_EQ(probe.Decide("\\\\server\\share\\last.zip"), 2);
-  EXPECT_EQ(probe.Decide("e:\\last.zip"), 1);
+  TZipExtractor probe;
+  EXPECT_EQ(Access::DecidedMultiMode(probe, "\\\\server\\share\\last.zip"), 2);
+  EXPECT_EQ(Access::DecidedMultiMode(probe, "e:\\last.zip"), 1);
   EXPECT_EQ(drive.roots.back(), "E:\\") << "the root is asked in upper case";
   drive.roots.clear();
-  EXPECT_EQ(probe.Decide("last.zip"), 2);
+  EXPECT_EQ(Access::DecidedMultiMode(probe, "last.zip"), 2);
   EXPECT_TRUE(drive.roots.empty());
 }
 
@@ -153,22 +148,22 @@ TEST(MultiDisk, SplitSetWithItsCentralDirectoryOverTwoParts) {
   z.OpenArchive();
   EXPECT_EQ(z.GetMultiMode(), 2);
   ASSERT_EQ(z.Count(), 3);
-  EXPECT_EQ(z.EntryList()->Entry(0)->DiskNumberStart32(), 0u);
-  EXPECT_EQ(z.EntryList()->Entry(2)->DiskNumberStart32(), 2u);
-  EXPECT_EQ(z.EntryList()->Entry(1)->Directory(), "sub\\");
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->DiskNumberStart32(), 0u);
+  EXPECT_EQ(Access::EntryList(z)->Entry(2)->DiskNumberStart32(), 2u);
+  EXPECT_EQ(Access::EntryList(z)->Entry(1)->Directory(), "sub\\");
   // Comments of a multi-volume archive are read with the directory.
-  EXPECT_EQ(z.EntryList()->Entry(0)->FileComment.value_or(""), "on disk one");
-  EXPECT_EQ(z.EndCentral()->ZipComment.value_or(""), "set comment");
+  EXPECT_EQ(Access::EntryList(z)->Entry(0)->FileComment.value_or(""), "on disk one");
+  EXPECT_EQ(Access::EndCentral(z)->ZipComment.value_or(""), "set comment");
   EXPECT_EQ(z.CurrentDisk(), 3);
   EXPECT_EQ(z.ZipName(), base + ".zip") << "the volume open now";
-  EXPECT_NE(z.ArchiveStream(), nullptr);
+  EXPECT_NE(Access::ArchiveStream(z), nullptr);
 
-  TStream* part = z.OpenDisk(2);
+  TStream* part = Access::OpenDisk(z, 2);
   ASSERT_NE(part, nullptr);
   EXPECT_EQ(z.ZipName(), base + ".zip.z02");
   EXPECT_EQ(z.CurrentDisk(), 1);
-  EXPECT_THROW(z.OpenDisk(9), EFOpenError) << "a part that does not exist";
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_THROW(Access::OpenDisk(z, 9), EFOpenError) << "a part that does not exist";
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
 }
 
 // A split set of one entry whose bytes go on on the last part from offset `split` of the
@@ -246,8 +241,8 @@ TEST(MultiDisk, TheSideFileStandsInForTheLastPart) {
   EXPECT_EQ(z.DiskCount(), 3);
   EXPECT_EQ(z.CurrentDisk(), 0);
   EXPECT_EQ(z.GetMultiMode(), 2);
-  EXPECT_EQ(z.EndCentral()->ZipComment.value_or(""), "side comment");
-  EXPECT_EQ(z.EntryList()->Entry(2)->DiskNumberStart32(), 1u);
+  EXPECT_EQ(Access::EndCentral(z)->ZipComment.value_or(""), "side comment");
+  EXPECT_EQ(Access::EntryList(z)->Entry(2)->DiskNumberStart32(), 1u);
   EXPECT_EQ(z.ZipName(), dir / "disk1.zip");
 
   TZipExtractor broken;
@@ -308,7 +303,7 @@ TEST(MultiDisk, CancellingTheDiskPromptGivesUp) {
   z.SetZipName(name);
   EXPECT_THROW_TEXT(z.OpenArchive(), EUserCanceled, "User canceled loading new disk.");
   EXPECT_EQ(boxes, 1);
-  EXPECT_EQ(z.ArchiveStream(), nullptr);
+  EXPECT_EQ(Access::ArchiveStream(z), nullptr);
 
   TZipExtractor handled;
   handled.OnGetNextDisk = [](TObject*, int32_t disk, std::string& fname) {
@@ -336,12 +331,9 @@ TEST(MultiDisk, AnUnattendedDiskPromptGivesUp) {
 
 TEST(MultiDisk, LabelMatching) {
   FakeDrive drive(platform::kDriveRemovable);
-  struct Probe : TZipExtractor {
-    Probe() {
-      FZipName = "a:\\set.zip";
-      FMultiMode = 1;
-    }
-  } z;
+  TZipExtractor z;
+  z.SetZipName("a:\\set.zip");
+  z.SetMultiMode(kMultiSpanned);
   struct Case {
     const char* label;
     bool readable;
@@ -358,11 +350,11 @@ TEST(MultiDisk, LabelMatching) {
   for (const Case& c : cases) {
     drive.label = c.label;
     drive.readable = c.readable;
-    EXPECT_EQ(z.LabelMatches(c.disk), c.matches) << c.label << " disk " << c.disk;
+    EXPECT_EQ(Access::LabelMatches(z, c.disk), c.matches) << c.label << " disk " << c.disk;
   }
   z.SetMultiMode(2);
   drive.readable = false;
-  EXPECT_TRUE(z.LabelMatches(5)) << "only spanned disks have labels to check";
+  EXPECT_TRUE(Access::LabelMatches(z, 5)) << "only spanned disks have labels to check";
 }
 
 TEST(MultiDisk, WithoutLabelChecksAnyExistingFileIsTaken) {

@@ -175,6 +175,8 @@ int TEntryDecoder::DecryptHeader(const std::string& password) {
 
 // ---- Stored ---------------------------------------------------------------------------
 
+// Stored (method 0) is the entry's bytes as they are, CompressedSize of them (with
+// traditional encryption the writer decrypts each block): copied in blocks of 32 KiB.
 void TEntryDecoder::DecodeStored() {
   uint8_t* const buffer = output_.get();
   OutputCount = static_cast<uint16_t>(std::clamp<int64_t>(host_.CompressedSize64(), 0, kBlockSize));
@@ -213,6 +215,9 @@ struct TInflateGuard {
 
 }  // namespace
 
+// Deflated (method 8) is a raw deflate stream, without zlib's header or checksum: zlib
+// inflates it from input blocks of 32 KiB straight into the output block, and the stream's
+// own end block ends the entry.
 void TEntryDecoder::DecodeDeflated() {
   uint8_t* const output = output_.get();
   uint8_t* const input = input_.get();

@@ -66,6 +66,13 @@ void TEntryDecoder::PartialClear(int16_t* prefix, int& freeCode) {
   while (freeCode < kMaxCode && prefix[freeCode] != -1) ++freeCode;
 }
 
+// Shrink (method 1) reads LZW codes, least significant bit first, 9 bits wide at the
+// start. Codes 0-255 stand for their byte; each code after the first makes a new string:
+// the string of the code before plus the first byte of this one (a code that is not yet
+// defined is that very string, the one before plus its own first byte). The new string
+// takes the lowest free code. Code 256 is an escape: the code after it is a command, 1
+// to read one bit more per code from then on (13 at the most), 2 to free every code that
+// no other code continues (a partial clear). No code marks the end: the data does.
 void TEntryDecoder::DecodeShrunk() {
   int16_t* const prefix = window_->shrink.prefix;
   uint8_t* const suffix = window_->shrink.suffix;
@@ -157,6 +164,16 @@ void TEntryDecoder::DecodeShrunk() {
 
 // ---- Reduce -----------------------------------------------------------------------------
 
+// Reduce (methods 2-5, factor 1-4) comes in two layers. The lower one gives bytes: first,
+// for each byte value from 255 down to 0, a set of up to 63 bytes likely to follow it (a
+// 6-bit count, then 8 bits each); then per byte a bit 1 and 8 plain bits, or a bit 0 and
+// the index of a byte in the set of the byte before (no bit at all when that set is
+// empty). The upper layer reads those bytes with 144 (0x90) as its escape, as the states
+// below do: 0, a byte is output unless it is 144; 1, after the escape, 0 means a plain
+// 144, any other value V starts a match whose length is the low 8 - factor bits of V;
+// 2, when they are all ones, the next byte adds to the length; 3, the next byte and the
+// high factor bits of V give the distance. A match copies length + 3 bytes from distance
+// + 1 back in a 16 KiB window.
 void TEntryDecoder::DecodeReduced(int factor) {
   static constexpr uint32_t kLengthMask[4] = {0x7F, 0x3F, 0x1F, 0x0F};
   static constexpr int kShift[4] = {7, 6, 5, 4};
@@ -353,6 +370,16 @@ int TEntryDecoder::DecodeSymbol(TImplodeBits& bits, const TSfTree& tree) {
   return -1;
 }
 
+// Implode (method 6) is a sliding dictionary of 4 KiB, or 8 KiB with flag bit 1, whose
+// lengths and distances are Shannon-Fano coded; with flag bit 2 literals are coded too
+// and the shortest match is 3 bytes (else literals are plain bytes and matches start at
+// 2). The data opens with the trees: the literal tree (256 lengths, only with bit 2),
+// then the length and the distance trees (64 each), each as a byte holding the count of
+// bytes to follow less one, then bytes whose high nibble is a repeat count less one and
+// whose low nibble a code length less one. Then, step by step, a bit 1 brings a literal
+// (a code, or 8 plain bits); a bit 0 a match: 6 plain low distance bits (7 with the large
+// dictionary), the high bits from the distance tree, a length code (63: add 8 plain bits).
+// Codes are stored bit-inverted and read least significant bit first.
 void TEntryDecoder::DecodeImploded() {
   const uint16_t flags = host_.Flags();
   const bool bigDictionary = (flags & 2) != 0;
