@@ -8,22 +8,11 @@
 #include "installer/Main.h"
 #include "installer/Program.h"
 #include "log/f_Log.h"
+#include "platform/console.h"
 #include "platform/dialogs.h"
 #include "platform/system.h"
 #include "ui/controls.h"
 #include "ui/png_image.h"
-
-namespace {
-
-void ReportStartFailure(const std::string& text) {
-#ifdef _WIN32
-  platform::MessageBoxA(0, text, nullptr, platform::kMbOk);
-#else
-  std::fprintf(stderr, "Setup: %s\n", platform::AnsiToUtf8(text).c_str());
-#endif
-}
-
-}  // namespace
 
 std::unique_ptr<ui::THostSystem> ProgramHost(std::string* error) {
   return ui::CreateNativeHost(error);
@@ -37,7 +26,7 @@ int RunInstaller(const THostFactory& makeHost, const TStartHook& started) {
     std::string error;
     std::unique_ptr<ui::THostSystem> host = makeHost(&error);
     if (!host) {
-      ReportStartFailure(error);
+      platform::ReportStartFailure("Setup", error);
       status = 1;
     } else {
       ui::TApplication app(std::move(host));
@@ -47,7 +36,7 @@ int RunInstaller(const THostFactory& makeHost, const TStartHook& started) {
         if (started) started(app, form);
         app.Run();
       } catch (const std::exception& e) {
-        ReportStartFailure(e.what());
+        platform::ReportStartFailure("Setup", e.what());
         status = 1;
       }
     }

@@ -16,24 +16,18 @@
 
 #include "installer/Main.h"
 #include "installer/Program.h"
+#include "platform/console.h"
 #include "platform/system.h"
 #include "ui/controls.h"
 #include "ui/headless_host.h"
 
 namespace {
 
-std::string ForTerminal(const std::string& gbk) {
-#ifdef _WIN32
-  return gbk;
-#else
-  return platform::AnsiToUtf8(gbk);
-#endif
-}
-
 // What the window shows, control by control, in creation order.
 void DescribeWindow(TForm1* form) {
   const ui::TRect b = form->HostWindow() ? form->HostWindow()->ScreenBounds() : form->BoundsRect();
-  std::printf("window \"%s\": %dx%d at %d,%d, %s\n", ForTerminal(form->Caption()).c_str(),
+  std::printf("window \"%s\": %dx%d at %d,%d, %s\n",
+              platform::ConsoleText(form->Caption()).c_str(),
               b.Width(), b.Height(), b.Left, b.Top,
               form->BorderStyle == ui::bsNone ? "borderless" : "framed");
   for (int i = 0; i < form->ControlCount(); ++i) {
@@ -44,12 +38,12 @@ void DescribeWindow(TForm1* form) {
              std::to_string(image->PngImg()->Height());
       if (!image->PngOver()->Empty()) what += ", hover image";
     } else if (dynamic_cast<ui::TLabel*>(c)) {
-      what = "label \"" + ForTerminal(c->Caption()) + "\"";
+      what = "label \"" + platform::ConsoleText(c->Caption()) + "\"";
     } else if (auto* edit = dynamic_cast<ui::TCustomEdit*>(c)) {
-      what = "edit \"" + ForTerminal(edit->Text()) + "\"";
+      what = "edit \"" + platform::ConsoleText(edit->Text()) + "\"";
       if (edit->ReadOnly()) what += ", read-only";
     } else {
-      what = "button \"" + ForTerminal(c->Caption()) + "\"";
+      what = "button \"" + platform::ConsoleText(c->Caption()) + "\"";
     }
     if (!c->Enabled()) what += ", disabled";
     std::printf("  %-11s %3d,%-3d %3dx%-3d %s\n", c->Name.c_str(), c->Left(), c->Top(), c->Width(),
@@ -57,8 +51,8 @@ void DescribeWindow(TForm1* form) {
   }
   std::printf("install folder: %s\n", form->InstallPath().empty()
                                           ? "(none found)"
-                                          : ForTerminal(form->InstallPath()).c_str());
-  std::printf("archive: %s\n", ForTerminal(form->SourceFile()).c_str());
+                                          : platform::ConsoleText(form->InstallPath()).c_str());
+  std::printf("archive: %s\n", platform::ConsoleText(form->SourceFile()).c_str());
   std::fflush(stdout);
 }
 
@@ -77,7 +71,7 @@ void DeveloperHooks(ui::TApplication& app, TForm1* form) {
   const bool tell = describe && std::strcmp(describe, "1") == 0;
   if (tell) {
     form->OnInstallCaption = [](const std::string& caption) {
-      std::printf("install button: %s\n", ForTerminal(caption).c_str());
+      std::printf("install button: %s\n", platform::ConsoleText(caption).c_str());
       std::fflush(stdout);
     };
   }

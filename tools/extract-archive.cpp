@@ -5,17 +5,9 @@
 #include <exception>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/system.h"
 #include "unzip/ZipExtractor.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <limits.h>
-#include <unistd.h>
-
-#include "platform/posix/native.h"
-#endif
 
 namespace {
 
@@ -45,52 +37,11 @@ const char kUsageText[] =
     "reading stopped, after the entries found were listed, verified or extracted; its 2\n"
     "wins over 3 and 4.\n";
 
-bool StderrIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-// A command-line path as the engine holds paths (GBK, "\" separators, drive letters).
-std::string SystemPath(const std::string& arg) {
-#ifdef _WIN32
-  return arg;  // the ANSI command line already is
-#else
-  std::string native = arg;
-  if (native.empty() || native[0] != '/') {
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) native = std::string(cwd) + "/" + native;
-  }
-  return platform::posix::FromNativePath(native);
-#endif
-}
-
-// A name of the engine (GBK) as the terminal shows it.
-std::string Display(const std::string& name) {
-#ifdef _WIN32
-  return name;
-#else
-  std::string text = platform::AnsiToUtf8(name);
-  for (char& c : text)
-    if (c == '\\') c = '/';  // in UTF-8 a 0x5C byte is always a backslash
-  return text;
-#endif
-}
-
 // An entry's stored name as the terminal shows it. A UTF-8 name the ANSI code page cannot
 // hold is shown as stored where the terminal takes UTF-8, and marked: it is not extracted.
 std::string DisplayEntryName(const unzip::TZipExtractor::TEntryInfo& e) {
-  if (!e.nameNotRepresentable) return Display(e.name);
-#ifdef _WIN32
-  std::string text = e.name;
-#else
-  std::string text = e.utf8Name;
-  for (char& c : text)
-    if (c == '\\') c = '/';
-#endif
-  return text + "  (no ANSI form)";
+  if (!e.nameNotRepresentable) return platform::ConsolePath(e.name);
+  return platform::ConsolePathFromUtf8(e.utf8Name).value_or(e.name) + "  (no ANSI form)";
 }
 
 const char* MethodName(uint16_t method) {
@@ -161,7 +112,8 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
     const std::string name = index >= 0 && index < z.Count()
                                  ? DisplayEntryName(z.EntryInfo(index))
                                  : std::string();
-    std::fprintf(stderr, "%s%s: %s\n", StderrIsTerminal() ? "\r" : "", name.c_str(), why);
+    std::fprintf(stderr, "%s%s: %s\n", platform::StderrIsTerminal() ? "\r" : "", name.c_str(),
+                 why);
     if (index != lastFailed) ++failed;
     lastFailed = index;
   };
@@ -192,10 +144,10 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
       return;
     }
     // Any other question (another volume, for instance) is answered "no".
-    std::fprintf(stderr, "%s\n", Display(text).c_str());
+    std::fprintf(stderr, "%s\n", platform::ConsolePath(text).c_str());
     reply = 2;  // Cancel
   };
-  if (StderrIsTerminal()) {
+  if (platform::StderrIsTerminal()) {
     int32_t shown = -1;
     z.OnTotalPercentDone = [&shown](TObject*, int32_t percent) {
       if (percent == shown) return;
@@ -208,11 +160,11 @@ int Run(unzip::TZipExtractor& z, bool testOnly) {
   try {
     extracted = z.UnZip();
   } catch (const std::exception& e) {
-    if (StderrIsTerminal()) std::fputs("\r    \r", stderr);
-    std::fprintf(stderr, "extract-archive: %s\n", Display(e.what()).c_str());
+    if (platform::StderrIsTerminal()) std::fputs("\r    \r", stderr);
+    std::fprintf(stderr, "extract-archive: %s\n", platform::ConsolePath(e.what()).c_str());
     return DirectoryVerdict(z, started ? kFatal : kBadArchive);
   }
-  if (StderrIsTerminal()) std::fputs("\r    \r", stderr);
+  if (platform::StderrIsTerminal()) std::fputs("\r    \r", stderr);
   std::printf("%d of %d entries %s, %d failed\n", extracted, selected,
               testOnly ? "verified" : "extracted", failed);
   return DirectoryVerdict(z, failed > 0 || extracted < selected ? kEntriesFailed : kOk);
@@ -233,14 +185,14 @@ int main(int argc, char** argv) {
   }
   unzip::TZipExtractor z;
   try {
-    z.SetZipName(SystemPath(argv[2]));
+    z.SetZipName(platform::CommandLinePath(argv[2]));
     if (mode == "-l") return List(z);
     // A verification resolves paths below a destination too, so that names leaving it
     // are reported; nothing is created there.
-    z.SetDestDir(extract ? SystemPath(argv[3]) : std::string("."));
+    z.SetDestDir(extract ? platform::CommandLinePath(argv[3]) : std::string("."));
     return Run(z, !extract);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "extract-archive: %s\n", Display(e.what()).c_str());
+    std::fprintf(stderr, "extract-archive: %s\n", platform::ConsolePath(e.what()).c_str());
     return kBadArchive;
   }
 }
