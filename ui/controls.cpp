@@ -445,8 +445,7 @@ void TWinControl::SetFocus() {
 }
 
 namespace {
-void CollectTabOrder(const TWinControl* w, const std::vector<TWinControl*>& list,
-                     std::vector<TWinControl*>* out) {
+void CollectTabOrder(const std::vector<TWinControl*>& list, std::vector<TWinControl*>* out) {
   for (TWinControl* c : list) {
     out->push_back(c);
     std::vector<TWinControl*> inner;
@@ -454,16 +453,15 @@ void CollectTabOrder(const TWinControl* w, const std::vector<TWinControl*>& list
       if (c->Controls(i)->IsWindowed()) inner.push_back(static_cast<TWinControl*>(c->Controls(i)));
     std::stable_sort(inner.begin(), inner.end(),
                      [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
-    CollectTabOrder(c, inner, out);
+    CollectTabOrder(inner, out);
   }
-  (void)w;
 }
 }  // namespace
 
 TWinControl* TWinControl::FindNextControl(TWinControl* current, bool forward,
                                           bool checkTabStop) const {
   std::vector<TWinControl*> order;
-  CollectTabOrder(this, tabList_, &order);
+  CollectTabOrder(tabList_, &order);
   if (order.empty()) return nullptr;
   const int n = static_cast<int>(order.size());
   int start = -1;
@@ -1033,10 +1031,6 @@ void TApplication::FormDestroyed(TCustomForm* f) {
 void TApplication::ControlDestroyed(TControl* c) {
   for (auto it = posted_.begin(); it != posted_.end();)
     it = it->target == c ? posted_.erase(it) : it + 1;
-}
-
-void TApplication::Notification(TComponent* component, TOperation operation) {
-  TComponent::Notification(component, operation);
 }
 
 void TApplication::Dispatch(const THostEvent& e) {

@@ -224,9 +224,7 @@ class TWinControl : public TControl {
   virtual void KeyUp(int& key, TShiftState shift);
   virtual void KeyPress(char& key);
   // Paints the control's own face (children are painted after it).
-  virtual void PaintSelf(TSurface* target, TPoint origin, const TRect& clip) {
-    (void)target, (void)origin, (void)clip;
-  }
+  virtual void PaintSelf(TSurface* /*target*/, TPoint /*origin*/, const TRect& /*clip*/) {}
 
  private:
   friend class TControl;
@@ -398,9 +396,8 @@ class THostSystem {
   // GetSystemMetrics for this host's screen; false lets the system answer. The virtual
   // screen is the whole screen of a host (an X screen spans every monitor).
   virtual bool SystemMetric(int index, int* value) const;
-  virtual int NativeMessageBox(THostWindow* owner, const std::string& text,
-                               const std::string& caption, uint32_t type) {
-    (void)owner, (void)text, (void)caption, (void)type;
+  virtual int NativeMessageBox(THostWindow* /*owner*/, const std::string& /*text*/,
+                               const std::string& /*caption*/, uint32_t /*type*/) {
     return 0;
   }
 };
@@ -474,7 +471,6 @@ class TApplication : public TComponent {
   const std::vector<TCustomForm*>& Forms() const { return forms_; }
   // The time of the current input in milliseconds (double-click timing).
   int64_t Now() const;
-  void Notification(TComponent* component, TOperation operation) override;
 
  private:
   bool ProcessOne();

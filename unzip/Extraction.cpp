@@ -105,7 +105,7 @@ bool ResolveRelative(const std::string& relative, std::string& resolved) {
 // The folder part of a file path: up to the last "\" or ":", the "\" itself dropped
 // unless it follows a ":" or another "\" (a trail byte 0x5C is no "\").
 std::string FolderOf(const std::string& path) {
-  const size_t at = LastDelimiter("\\:", path);
+  const size_t at = AnsiLastDelimiter("\\:", path);
   if (at == std::string::npos) return {};
   if (at > 0 && path[at] == '\\') {
     const bool afterSeparator =
@@ -598,7 +598,7 @@ TZipExtractor::TTarget TZipExtractor::CheckTarget(const std::string& Name) const
 }
 
 std::string TZipExtractor::WorkFileFor(const std::string& Name) {
-  const size_t at = LastDelimiter("\\:", Name);
+  const size_t at = AnsiLastDelimiter("\\:", Name);
   const std::string folder = at == std::string::npos ? std::string() : Name.substr(0, at + 1);
   for (;;) {
     const std::string candidate = folder + Format("~unz%08X.tmp", FWorkFileNumber++);

@@ -34,15 +34,11 @@ using platform::EndsWithBackslash;
 using platform::ExtractFileExt;
 using platform::ExtractFileName;
 using platform::ExtractFilePath;
+using platform::AnsiLastDelimiter;
 using platform::Format;
 using platform::IsTrailByte;
 using platform::LowerCaseAscii;
 using platform::SameTextAnsi;
 using platform::UpperCaseAscii;
-
-// Index of the last byte of text that is one of delimiters and not a trail byte, or npos.
-inline size_t LastDelimiter(std::string_view delimiters, std::string_view text) {
-  return platform::AnsiLastDelimiter(delimiters, text);
-}
 
 }  // namespace unzip

@@ -89,7 +89,7 @@ void TZipExtractor::SetZipName(const std::string& Value) {
   }
   FZipName = name;
   // The base name of split parts: up to the first "." of the file-name part.
-  const size_t separator = LastDelimiter("\\:", FZipName);
+  const size_t separator = AnsiLastDelimiter("\\:", FZipName);
   const size_t nameStart = separator == std::string::npos ? 0 : separator + 1;
   const size_t dot = FZipName.find('.', nameStart);
   FPartBaseName = dot == std::string::npos ? FZipName : FZipName.substr(0, dot);

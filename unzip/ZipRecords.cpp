@@ -339,7 +339,7 @@ void TZipHeaderInfo::SetStoredName(std::string name, TNameEncoding encoding) {
       name = Utf8ToAnsiOrQuestionMarks(name);
     }
   }
-  const size_t at = LastDelimiter("\\:", name);
+  const size_t at = AnsiLastDelimiter("\\:", name);
   if (at == std::string::npos) {
     fileName_.clear();
     SetDirectory(std::string());

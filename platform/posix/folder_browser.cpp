@@ -24,6 +24,7 @@
 #include "platform/common/window_backend.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/posix/gtk/chooser_protocol.h"
 #include "platform/posix/native.h"
 #include "platform/system.h"
 
@@ -32,30 +33,8 @@ extern char** environ;
 namespace platform::backend {
 namespace {
 
-// "\" and line ends escaped, so that one text is one line.
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
-  }
-  return out;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-  }
-  return out;
-}
+using folder_chooser::Escape;
+using folder_chooser::Unescape;
 
 // The helper: named by INSTALLER_FOLDER_CHOOSER, else beside this program.
 std::string HelperProgram() {

@@ -21,6 +21,8 @@
 #include <iostream>
 #include <string>
 
+#include "platform/posix/gtk/chooser_protocol.h"
+
 namespace {
 
 // Flags of the browse request that have a meaning here.
@@ -31,29 +33,8 @@ const char kDefaultTitle[] = "\xE6\xB5\x8F\xE8\xA7\x88\xE6\x96\x87\xE4\xBB\xB6\x
 const char kConfirm[] = "\xE7\xA1\xAE\xE5\xAE\x9A(_O)";  // 确定(_O)
 const char kCancel[] = "\xE5\x8F\x96\xE6\xB6\x88(_C)";   // 取消(_C)
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
-  }
-  return out;
-}
-
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-  }
-  return out;
-}
+using folder_chooser::Escape;
+using folder_chooser::Unescape;
 
 void Say(const std::string& line) {
   std::fputs((line + "\n").c_str(), stdout);

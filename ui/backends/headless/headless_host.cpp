@@ -18,8 +18,7 @@ void THeadlessWindow::Present(const TSurface& surface, const TRect& dirty) {
   ++presents_;
 }
 
-void THeadlessWindow::SystemCommand(uintptr_t command, intptr_t lParam) {
-  (void)lParam;
+void THeadlessWindow::SystemCommand(uintptr_t command, intptr_t /*lParam*/) {
   SystemCommands.push_back(command);
   if ((command & 0xFFF0) == kScMove) {
     ++moveLoops_;

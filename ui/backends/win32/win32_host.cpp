@@ -211,7 +211,7 @@ LRESULT TWin32Window::Handle(UINT msg, WPARAM w, LPARAM l) {
 }
 
 TWin32Window::TWin32Window(TCustomForm* form, const TRect& screen) : form_(form), bounds_(screen) {
-  static const bool registered = [] {
+  [[maybe_unused]] static const bool registered = [] {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = TWin32Window::Proc;
     wc.hInstance = ::GetModuleHandleA(nullptr);
@@ -219,7 +219,6 @@ TWin32Window::TWin32Window(TCustomForm* form, const TRect& screen) : form_(form)
     wc.lpszClassName = kClassName;
     return ::RegisterClassA(&wc) != 0;
   }();
-  (void)registered;
   const DWORD style = form->BorderStyle == bsNone ? WS_POPUP : (WS_POPUP | WS_CAPTION | WS_SYSMENU);
   RECT r = {screen.Left, screen.Top, screen.Right, screen.Bottom};
   ::AdjustWindowRect(&r, style, FALSE);
