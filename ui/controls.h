@@ -210,7 +210,6 @@ class TWinControl : public TControl {
   void WndProc(TMessage& message) override;
   // Places the children with an Align (top, bottom, left, right, client).
   virtual void AlignControls();
-  void Realign() { AlignControls(); }
   // Paints this control's own face, then its windowless children, then its windowed ones.
   virtual void PaintWindow(TSurface* target, TPoint origin, const TRect& clip);
   void PaintControl(TSurface* target, TPoint origin, const TRect& clip) override {
@@ -306,7 +305,6 @@ class TCustomForm : public TWinControl {
   const TSurface& Surface() const { return surface_; }
   // The surface area to compose and show at the next idle moment (form coordinates).
   void InvalidateRect(const TRect& r);
-  bool NeedsPaint() const { return !invalid_.IsEmpty(); }
   void PaintPending();
   void PaintNow(const TRect& r);
   // Input from the host, in client coordinates.
@@ -322,7 +320,6 @@ class TCustomForm : public TWinControl {
   void SetCaptureControl(TControl* c);
   // A control that goes away must not stay referenced.
   void ControlRemoved(TControl* c);
-  TControl* MouseControl() const { return mouseControl_; }
   // Gives the host window the cursor that wins now: the application's while it is set
   // (not crDefault), else that of the control under the pointer or of its parents.
   void UpdateCursor();

@@ -66,7 +66,6 @@ class TRegion {
   bool IsEmpty() const { return rects_.empty(); }
   bool Contains(int x, int y) const;
   TRect Bounds() const;
-  const std::vector<TRect>& Rects() const { return rects_; }
 
  private:
   std::vector<TRect> rects_;
@@ -114,9 +113,6 @@ class TFont {
   }
   // Size in points at 96 pixels per inch.
   void SetSize(int points);
-  bool SameLook(const TFont& o) const {
-    return Name == o.Name && Height == o.Height && Charset == o.Charset && Style == o.Style;
-  }
   void Changed() {
     if (OnChange) OnChange();
   }
@@ -234,7 +230,6 @@ class TCanvas {
   // Paints onto target; logical (0, 0) is target's (origin.X, origin.Y) and nothing outside
   // bound (target coordinates) is touched. Resets the state stack, pen position and clip.
   void Attach(TSurface* target, TPoint origin = {}, TRect bound = {-1, -1, -1, -1});
-  TSurface* Target() const { return target_; }
 
   TPen Pen;
   TBrush Brush;
@@ -247,7 +242,6 @@ class TCanvas {
   // Clip operations in logical coordinates; they return whether the clip is non-empty.
   bool IntersectClipRect(const TRect& r);
   bool ExcludeClipRect(const TRect& r);
-  bool ClipIsEmpty() const { return clip_.IsEmpty(); }
   TRect ClipBox() const;  // logical
   TPoint GetViewportOrg() const { return viewport_; }
   void SetViewportOrg(TPoint p) { viewport_ = p; }

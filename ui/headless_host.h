@@ -43,7 +43,6 @@ class THeadlessWindow : public THostWindow {
   const TSurface& Screen() const { return screen_; }
   bool Captured() const { return captured_; }
   TCursor Cursor() const { return cursor_; }
-  int Presents() const { return presents_; }
   int MoveLoops() const { return moveLoops_; }
   std::vector<uintptr_t> SystemCommands;
 
@@ -56,7 +55,6 @@ class THeadlessWindow : public THostWindow {
   TSurface screen_;
   bool captured_ = false;
   TCursor cursor_ = crDefault;
-  int presents_ = 0;
   int moveLoops_ = 0;
 };
 

@@ -59,7 +59,6 @@ class TPngImage : public TGraphic {
   // A blank image: every byte zero (8 bits per sample).
   void CreateBlank(TPngColorType colorType, int bitDepth, int width, int height);
   TPngColorType ColorType() const { return px_.colorType; }
-  int BitDepth() const { return 8; }
   bool HasAlpha() const { return !px_.alpha.empty(); }
   // Grey becomes grey+alpha, RGB becomes RGBA, with every alpha 255 except 0 for the
   // transparent colour; a palette image without a transparency table gets one of 256

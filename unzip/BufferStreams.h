@@ -120,7 +120,6 @@ class TBufferStream : public TStream {
   int32_t BufSize() const { return bufSize_; }
   bool FlushOnDestroy() const { return flushOnDestroy_; }
   bool Written() const { return written_; }
-  TStream* Inner() const { return inner_; }
 
   std::function<void(TObject* sender)> OnFillBuffer;
   std::function<void(TObject* sender)> OnFlushBuffer;

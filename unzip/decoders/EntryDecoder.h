@@ -142,8 +142,6 @@ class TEntryDecoder {
   uint32_t Key1 = 0;
   uint32_t Key2 = 0;
 
-  uint8_t* InputBuffer() { return input_.get(); }
-  uint8_t* OutputBuffer() { return output_.get(); }
   uint8_t* WindowArea() { return window_->bytes; }
 
  private:

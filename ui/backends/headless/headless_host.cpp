@@ -15,7 +15,6 @@ void THeadlessWindow::Present(const TSurface& surface, const TRect& dirty) {
   for (int y = std::max(dirty.Top, 0); y < std::min(dirty.Bottom, surface.Height()); ++y)
     for (int x = std::max(dirty.Left, 0); x < std::min(dirty.Right, surface.Width()); ++x)
       screen_.Row(y)[x] = surface.At(x, y);
-  ++presents_;
 }
 
 void THeadlessWindow::SystemCommand(uintptr_t command, intptr_t /*lParam*/) {
