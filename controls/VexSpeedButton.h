@@ -2,37 +2,17 @@
 // paints a flat face with rounded corners from a fixed palette, shows a caption, reacts
 // to the left button and to Enter and Space, and can form radio groups.
 //
-// This first version paints the default kind (blue face, white caption, blue corner
-// pattern; grey while disabled; caption one pixel right and down while pressed). Glyphs,
-// popup menus, skins and colour presets come with the complete button.
+// Its picture comes from the painter (SpeedButtonPainter.h): the palette of its kind and
+// state, the corner patterns, the caption one pixel right and down while pressed. Glyph
+// properties, popup menus, skins and colour presets come with the complete button.
 #pragma once
 
 #include <string>
 
+#include "controls/SpeedButtonPainter.h"
 #include "ui/controls.h"
 
-enum TVexSpeedButtonStyle { bsNormal, bsEncarta, bsModern };
 enum TVexSpeedButtonSize { bsCustom, bsSmall, bsMedium, bsLarge };
-enum TModalButtonKind {
-  mbkCustom,
-  mbkNormal,
-  mbkCancel,
-  mbkOK,
-  mbkYes,
-  mbkNo,
-  mbkIgnore,
-  mbkSearch,
-  mbkReset,
-  mbkPrint,
-  mbkPreview,
-  mbkImport,
-  mbkExport,
-  mbkClose,
-  mbkInsert,
-  mbkDelete,
-  mbkModify,
-  mbkNext
-};
 
 class TVexSpeedButton : public ui::TCustomControl {
  public:

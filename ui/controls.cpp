@@ -1,6 +1,7 @@
 #include "ui/controls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <optional>
 
@@ -36,6 +37,21 @@ TControl* HitTest(const TWinControl* container, TPoint p, bool allowDisabled) {
 }
 
 }  // namespace
+
+bool IsAccel(char key, const std::string& caption) {
+  const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  for (size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] == '&') {
+      if (caption[i + 1] == '&') {
+        ++i;  // a literal "&"
+        continue;
+      }
+      return lower(caption[i + 1]) == lower(key);
+    }
+    if (platform::IsLeadByte(caption[i])) ++i;  // its trail byte is no "&"
+  }
+  return false;
+}
 
 // ---- TControl ------------------------------------------------------------------------------
 TControl::TControl(TComponent* owner) : TComponent(owner) {

@@ -67,6 +67,10 @@ inline TPoint UnpackPoint(intptr_t l) {
   return {static_cast<int16_t>(l & 0xFFFF), static_cast<int16_t>((l >> 16) & 0xFFFF)};
 }
 
+// True when key (any case) is caption's accelerator: the character after the first "&"
+// that is not part of "&&" ("&&" shows a literal "&").
+bool IsAccel(char key, const std::string& caption);
+
 class TControl : public TComponent {
  public:
   explicit TControl(TComponent* owner);
