@@ -216,6 +216,21 @@ void DrawButtonFace(TCanvas& canvas, const TButtonFaceState& s) {
   canvas.Draw(0, 0, image);
 }
 
+const TColorPreset* ColorPreset(TModalColorStyle preset) {
+  constexpr TColor kNone = 0x1FFFFFFF;
+  static const TColorPreset kPresets[] = {
+      {0x00C0C0, 0x00FFFF, 0x008080, kNone, 0x00DFDF, false, bsModern},      // lcsGold
+      {0xC0C0C0, 0xFFFFFF, 0x808080, kNone, kNone, false, bsModern},         // lcsChrome
+      {0xFF8000, 0xFFFF00, 0xFF0000, kNone, kNone, false, bsModern},         // lcsBlue
+      {0x0000FF, 0xC0C0FF, 0x0000C0, kNone, kNone, false, bsModern},         // lcsRed
+      {clBtnFace, 0xB59284, 0xB59284, 0xB59284, 0xDED3D6, true, bsNormal},   // lcsUltraFlat1
+      {clBtnFace, 0x000000, 0x000000, 0x24DABC, 0x8CF6E4, true, bsNormal},   // lcsUltraFlat2
+      {0xECCE94, 0xFCE6D4, 0x000000, kNone, kNone, false, bsModern},         // lcsAqua
+  };
+  if (preset <= lcsCustom || preset > lcsAqua) return nullptr;
+  return &kPresets[preset - 1];
+}
+
 void SetDefaultButtonFont(TFont& font) {
   font.Name = "\xce\xa2\xc8\xed\xd1\xc5\xba\xda";  // 微软雅黑
   font.SetSize(11);

@@ -31,6 +31,17 @@ enum TModalButtonKind {
   mbkNext
 };
 
+enum TModalColorStyle {
+  lcsCustom,
+  lcsGold,
+  lcsChrome,
+  lcsBlue,
+  lcsRed,
+  lcsUltraFlat1,
+  lcsUltraFlat2,
+  lcsAqua
+};
+
 namespace speed_button_colors {
 // 0x00BBGGRR.
 inline constexpr ui::TColor kWhite = 0xFFFFFF;
@@ -93,6 +104,15 @@ struct TButtonFaceState {
 
 // Renders the whole button off-screen and copies it onto canvas at (0, 0).
 void DrawButtonFace(ui::TCanvas& canvas, const TButtonFaceState& state);
+
+// The colours and style a ColorStyle preset writes; none is the no-colour value
+// 1FFFFFFF, "button face" the system colour. lcsCustom has no preset.
+struct TColorPreset {
+  ui::TColor color, lightColor, shadowColor, colorWhenDown, hotTrackColor;
+  bool flat;
+  TVexSpeedButtonStyle style;
+};
+const TColorPreset* ColorPreset(TModalColorStyle preset);
 
 // The button's default font: 微软雅黑, height -14, colour 333333, GB2312.
 void SetDefaultButtonFont(ui::TFont& font);

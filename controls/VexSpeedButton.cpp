@@ -24,6 +24,39 @@ void TVexSpeedButton::SetDown(bool v) {
   RefreshButton();
 }
 
+void TVexSpeedButton::SetBorderFocusColor(TColor v) {
+  if (v == borderFocusColor_) return;
+  borderFocusColor_ = v;
+  skinIndex_ = -1;
+  if (Focused()) RefreshButton();
+}
+
+void TVexSpeedButton::SetDisableFontColor(TColor v) {
+  if (v == disableFontColor_) return;
+  disableFontColor_ = v;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetBoldFocusBorder(bool v) {
+  if (v == boldFocusBorder_) return;
+  boldFocusBorder_ = v;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetColorStyle(TModalColorStyle preset) {
+  const TColorPreset* p = ColorPreset(preset);
+  if (!p) return;
+  SetColor(p->color);
+  lightColor_ = p->lightColor;
+  shadowColor_ = p->shadowColor;
+  colorWhenDown_ = p->colorWhenDown;
+  hotTrackColor_ = p->hotTrackColor;
+  flat_ = p->flat;
+  Style = p->style;
+  skinIndex_ = -1;
+  RefreshButton();
+}
+
 void TVexSpeedButton::SetButtonSize(TVexSpeedButtonSize size) {
   if (size == buttonSize_) return;
   buttonSize_ = size;
@@ -146,9 +179,31 @@ void TVexSpeedButton::Paint() {
 bool TVexSpeedButton::SetProperty(const std::string& name, const TPropertyValue& v) {
   TColor col = 0;
   bool flag = false;
-  if (name == "ColorWhenDown" && v.AsColor(&col)) return ColorWhenDown = col, true;
-  if (name == "HotTrackColor" && v.AsColor(&col)) return HotTrackColor = col, true;
-  if (name == "DisableFontColor" && v.AsColor(&col)) return DisableFontColor = col, true;
+  if (name == "ColorWhenDown" && v.AsColor(&col)) return SetColorWhenDown(col), true;
+  if (name == "HotTrackColor" && v.AsColor(&col)) return SetHotTrackColor(col), true;
+  if (name == "DisableFontColor" && v.AsColor(&col)) return SetDisableFontColor(col), true;
+  if (name == "LightColor" && v.AsColor(&col)) return SetLightColor(col), true;
+  if (name == "ShadowColor" && v.AsColor(&col)) return SetShadowColor(col), true;
+  if (name == "BorderFocusColor" && v.AsColor(&col)) return SetBorderFocusColor(col), true;
+  if (name == "Flat" && v.AsBool(&flag)) return SetFlat(flag), true;
+  if (name == "HasBorder" && v.AsBool(&flag)) return SetHasBorder(flag), true;
+  if (name == "BoldFocusBorder" && v.AsBool(&flag)) return SetBoldFocusBorder(flag), true;
+  if (name == "ExtraTag" && v.AsInt(&ExtraTag)) return true;
+  if (name == "ColorStyle") {
+    TModalColorStyle preset = lcsCustom;
+    if (!v.AsEnum<TModalColorStyle>({{"lcsCustom", lcsCustom},
+                                     {"lcsGold", lcsGold},
+                                     {"lcsChrome", lcsChrome},
+                                     {"lcsBlue", lcsBlue},
+                                     {"lcsRed", lcsRed},
+                                     {"lcsUltraFlat1", lcsUltraFlat1},
+                                     {"lcsUltraFlat2", lcsUltraFlat2},
+                                     {"lcsAqua", lcsAqua}},
+                                    &preset))
+      return false;
+    SetColorStyle(preset);
+    return true;
+  }
   if (name == "Transparent" && v.AsBool(&flag)) return Transparent = flag, true;
   if (name == "AllowAllUp" && v.AsBool(&flag)) return AllowAllUp = flag, true;
   if (name == "GroupIndex" && v.AsInt(&GroupIndex)) return true;

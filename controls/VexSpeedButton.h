@@ -27,10 +27,32 @@ class TVexSpeedButton : public ui::TCustomControl {
   TVexSpeedButtonSize ButtonSize() const { return buttonSize_; }
   void SetButtonSize(TVexSpeedButtonSize size);
   bool Transparent = false;
-  // Stored; the picture comes from the palette of the kind.
-  ui::TColor ColorWhenDown = 0xDB7435;
-  ui::TColor HotTrackColor = 0xF48542;
-  ui::TColor DisableFontColor = 0x878787;
+
+  // Colours and looks the button stores; the picture comes from the palette of its kind.
+  // A new value of most of them forgets the skin (SkinIndex -1) without applying one.
+  ui::TColor ColorWhenDown() const { return colorWhenDown_; }
+  void SetColorWhenDown(ui::TColor v) { SetSkinned(colorWhenDown_, v); }
+  ui::TColor HotTrackColor() const { return hotTrackColor_; }
+  void SetHotTrackColor(ui::TColor v) { SetSkinned(hotTrackColor_, v); }
+  ui::TColor LightColor() const { return lightColor_; }
+  void SetLightColor(ui::TColor v) { SetSkinned(lightColor_, v); }
+  ui::TColor ShadowColor() const { return shadowColor_; }
+  void SetShadowColor(ui::TColor v) { SetSkinned(shadowColor_, v); }
+  bool Flat() const { return flat_; }
+  void SetFlat(bool v) { SetSkinned(flat_, v); }
+  bool HasBorder() const { return hasBorder_; }
+  void SetHasBorder(bool v) { SetSkinned(hasBorder_, v); }
+  ui::TColor BorderFocusColor() const { return borderFocusColor_; }
+  void SetBorderFocusColor(ui::TColor v);
+  ui::TColor DisableFontColor() const { return disableFontColor_; }
+  void SetDisableFontColor(ui::TColor v);
+  bool BoldFocusBorder() const { return boldFocusBorder_; }
+  void SetBoldFocusBorder(bool v);
+  int SkinIndex() const { return skinIndex_; }
+  int ExtraTag = 0;
+  // Writing a preset applies its colours and style; reading gives lcsCustom.
+  TModalColorStyle ColorStyle() const { return lcsCustom; }
+  void SetColorStyle(TModalColorStyle preset);
   bool MouseInside() const { return mouseInside_; }
   ui::TNotifyEvent OnMouseExit;  // OnMouseEnter is the base control's
 
@@ -46,8 +68,26 @@ class TVexSpeedButton : public ui::TCustomControl {
   void MouseUp(ui::TMouseButton button, ui::TShiftState shift, int x, int y) override;
 
  private:
+  template <typename T>
+  void SetSkinned(T& field, T value) {
+    if (field == value) return;
+    field = value;
+    skinIndex_ = -1;
+    RefreshButton();
+  }
+
   bool down_ = false;
   bool mouseInside_ = false;
+  ui::TColor colorWhenDown_ = 0xDB7435;
+  ui::TColor hotTrackColor_ = 0xF48542;
+  ui::TColor lightColor_ = 0xFFFFFF;
+  ui::TColor shadowColor_ = 0xBC8263;
+  ui::TColor borderFocusColor_ = 0xEEC477;
+  ui::TColor disableFontColor_ = 0x878787;
+  bool flat_ = false;
+  bool hasBorder_ = true;
+  bool boldFocusBorder_ = false;
+  int skinIndex_ = -1;
   TVexSpeedButtonSize buttonSize_ = bsCustom;
 };
 

@@ -10,6 +10,7 @@
 #include "controls/SpeedButtonPainter.h"
 #include "controls/VexSpeedButton.h"
 #include "tests/ui/headless_fixture.h"
+#include "ui/properties.h"
 
 using namespace ui;
 
@@ -296,14 +297,17 @@ TEST_F(SpeedButton, ColourPropertiesDoNotChangeThePicture) {
   };
   for (const bool enabled : {true, false}) {
     button->SetEnabled(enabled);
-    button->ColorWhenDown = 0xDB7435;
-    button->HotTrackColor = 0xF48542;
-    button->DisableFontColor = 0x878787;
-    button->Font.Color = 0x333333;
     const std::vector<TColor> before = picture();
-    button->ColorWhenDown = 0x00FF00;
-    button->HotTrackColor = 0x0000FF;
-    button->DisableFontColor = 0xFF00FF;
+    button->SetColorWhenDown(0x00FF00);
+    button->SetHotTrackColor(0x0000FF);
+    button->SetDisableFontColor(0xFF00FF);
+    button->SetLightColor(0x0000FF);
+    button->SetShadowColor(0x00FF00);
+    button->SetBorderFocusColor(0xFF0000);
+    button->SetFlat(!button->Flat());
+    button->SetHasBorder(!button->HasBorder());
+    button->SetBoldFocusBorder(!button->BoldFocusBorder());
+    button->SetColor(0x00FF00);
     button->Font.Color = 0x00FFFF;
     EXPECT_EQ(picture(), before) << (enabled ? "enabled" : "disabled");
   }
@@ -329,6 +333,59 @@ TEST_F(SpeedButton, TheAcceleratorIsTheCharacterAfterASingleAmpersand) {
     EXPECT_EQ(m.Result != 0, c.clicks) << c.caption << " / " << c.key;
   }
   EXPECT_TRUE(IsAccel('x', "\xb0\x26&x")) << "a trail byte 0x26 is no ampersand";
+}
+
+TEST_F(SpeedButton, ColorStylePresetsWriteTheirColoursAndReadBackCustom) {
+  struct Case {
+    TModalColorStyle preset;
+    TColor color, light, shadow, down, hot;
+    bool flat;
+    TVexSpeedButtonStyle style;
+  };
+  constexpr TColor kNone = 0x1FFFFFFF;
+  const Case cases[] = {
+      {lcsGold, 0x00C0C0, 0x00FFFF, 0x008080, kNone, 0x00DFDF, false, bsModern},
+      {lcsChrome, 0xC0C0C0, 0xFFFFFF, 0x808080, kNone, kNone, false, bsModern},
+      {lcsBlue, 0xFF8000, 0xFFFF00, 0xFF0000, kNone, kNone, false, bsModern},
+      {lcsRed, 0x0000FF, 0xC0C0FF, 0x0000C0, kNone, kNone, false, bsModern},
+      {lcsUltraFlat1, clBtnFace, 0xB59284, 0xB59284, 0xB59284, 0xDED3D6, true, bsNormal},
+      {lcsUltraFlat2, clBtnFace, 0x000000, 0x000000, 0x24DABC, 0x8CF6E4, true, bsNormal},
+      {lcsAqua, 0xECCE94, 0xFCE6D4, 0x000000, kNone, kNone, false, bsModern},
+  };
+  for (const Case& c : cases) {
+    button->SetColorStyle(c.preset);
+    EXPECT_EQ(button->ColorStyle(), lcsCustom);
+    EXPECT_EQ(button->Color(), c.color) << c.preset;
+    EXPECT_EQ(button->LightColor(), c.light) << c.preset;
+    EXPECT_EQ(button->ShadowColor(), c.shadow) << c.preset;
+    EXPECT_EQ(button->ColorWhenDown(), c.down) << c.preset;
+    EXPECT_EQ(button->HotTrackColor(), c.hot) << c.preset;
+    EXPECT_EQ(button->Flat(), c.flat) << c.preset;
+    EXPECT_EQ(button->Style, c.style) << c.preset;
+    EXPECT_EQ(button->SkinIndex(), -1);
+  }
+  // lcsCustom changes nothing.
+  button->SetColorStyle(lcsCustom);
+  EXPECT_EQ(button->Color(), 0xECCE94u);
+  // The new button's colours, and a definition's preset.
+  TVexSpeedButton fresh(nullptr);
+  EXPECT_EQ(fresh.Color(), 0xF48542u);
+  EXPECT_EQ(fresh.ColorWhenDown(), 0xDB7435u);
+  EXPECT_EQ(fresh.HotTrackColor(), 0xF48542u);
+  EXPECT_EQ(fresh.LightColor(), 0xFFFFFFu);
+  EXPECT_EQ(fresh.ShadowColor(), 0xBC8263u);
+  EXPECT_EQ(fresh.DisableFontColor(), 0x878787u);
+  EXPECT_EQ(fresh.BorderFocusColor(), 0xEEC477u);
+  EXPECT_TRUE(fresh.HasBorder());
+  EXPECT_FALSE(fresh.BoldFocusBorder());
+  EXPECT_FALSE(fresh.Flat());
+  TPropertyValue blue;
+  blue.kind = TPropertyValue::kIdent;
+  blue.text = "lcsBlue";
+  EXPECT_TRUE(fresh.SetProperty("ColorStyle", blue));
+  EXPECT_EQ(fresh.Color(), 0xFF8000u);
+  blue.text = "lcsPurple";
+  EXPECT_FALSE(fresh.SetProperty("ColorStyle", blue));
 }
 
 }  // namespace
