@@ -57,6 +57,38 @@ void TVexSpeedButton::SetColorStyle(TModalColorStyle preset) {
   RefreshButton();
 }
 
+void TVexSpeedButton::SetStyle(TVexSpeedButtonStyle v) {
+  Style = v;
+  if (v == bsModern) alignment_ = taCenter;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetGlyph(const TBitmap* glyph) {
+  if (glyph) {
+    glyph_.Surface() = glyph->Surface();
+    numGlyphs_ = glyph->Height() > 0 ? glyph->Width() / glyph->Height() : 0;
+  } else {
+    glyph_.SetSize(0, 0);
+    numGlyphs_ = 0;
+  }
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetNumGlyphs(int v) {
+  numGlyphs_ = v;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetLayout(TButtonLayout v) {
+  layout_ = v;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetAlignment(TAlignment v) {
+  alignment_ = v;
+  RefreshButton();
+}
+
 void TVexSpeedButton::SetButtonSize(TVexSpeedButtonSize size) {
   if (size == buttonSize_) return;
   buttonSize_ = size;
@@ -173,6 +205,10 @@ void TVexSpeedButton::Paint() {
   state.style = Style;
   state.caption = Caption();
   state.font = &Font;
+  state.glyph = &glyph_;
+  state.numGlyphs = numGlyphs_;
+  state.layout = layout_;
+  state.alignment = alignment_;
   DrawButtonFace(Canvas(), state);
 }
 
@@ -189,6 +225,27 @@ bool TVexSpeedButton::SetProperty(const std::string& name, const TPropertyValue&
   if (name == "HasBorder" && v.AsBool(&flag)) return SetHasBorder(flag), true;
   if (name == "BoldFocusBorder" && v.AsBool(&flag)) return SetBoldFocusBorder(flag), true;
   if (name == "ExtraTag" && v.AsInt(&ExtraTag)) return true;
+  int number = 0;
+  if (name == "NumGlyphs" && v.AsInt(&number)) return SetNumGlyphs(number), true;
+  if (name == "Layout") {
+    TButtonLayout layout = blGlyphLeft;
+    if (!v.AsEnum<TButtonLayout>({{"blGlyphLeft", blGlyphLeft},
+                                  {"blGlyphRight", blGlyphRight},
+                                  {"blGlyphTop", blGlyphTop},
+                                  {"blGlyphBottom", blGlyphBottom}},
+                                 &layout))
+      return false;
+    return SetLayout(layout), true;
+  }
+  if (name == "Alignment") {
+    TAlignment alignment = taCenter;
+    if (!v.AsEnum<TAlignment>(
+            {{"taLeftJustify", taLeftJustify}, {"taRightJustify", taRightJustify},
+             {"taCenter", taCenter}},
+            &alignment))
+      return false;
+    return SetAlignment(alignment), true;
+  }
   if (name == "ColorStyle") {
     TModalColorStyle preset = lcsCustom;
     if (!v.AsEnum<TModalColorStyle>({{"lcsCustom", lcsCustom},
@@ -217,7 +274,7 @@ bool TVexSpeedButton::SetProperty(const std::string& name, const TPropertyValue&
   if (name == "Style" && v.kind == TPropertyValue::kIdent) {
     const char* names[] = {"bsNormal", "bsEncarta", "bsModern"};
     for (int i = 0; i < 3; ++i)
-      if (v.text == names[i]) return Style = static_cast<TVexSpeedButtonStyle>(i), true;
+      if (v.text == names[i]) return SetStyle(static_cast<TVexSpeedButtonStyle>(i)), true;
     return false;
   }
   return TCustomControl::SetProperty(name, v);

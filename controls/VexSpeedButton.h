@@ -22,7 +22,18 @@ class TVexSpeedButton : public ui::TCustomControl {
   void SetDown(bool v);
   int GroupIndex = 0;
   bool AllowAllUp = false;
-  TVexSpeedButtonStyle Style = bsModern;
+  TVexSpeedButtonStyle Style = bsModern;  // SetStyle keeps the alignment rule
+  void SetStyle(TVexSpeedButtonStyle v);
+  // The glyph strip: NumGlyphs cells side by side. Assigning sets NumGlyphs to its width
+  // divided by its height (0 when the height is 0); nothing empties it.
+  const ui::TBitmap& Glyph() const { return glyph_; }
+  void SetGlyph(const ui::TBitmap* glyph);
+  int NumGlyphs() const { return numGlyphs_; }
+  void SetNumGlyphs(int v);
+  TButtonLayout Layout() const { return layout_; }
+  void SetLayout(TButtonLayout v);
+  ui::TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(ui::TAlignment v);
   TModalButtonKind ButtonKind = mbkNormal;
   TVexSpeedButtonSize ButtonSize() const { return buttonSize_; }
   void SetButtonSize(TVexSpeedButtonSize size);
@@ -88,6 +99,10 @@ class TVexSpeedButton : public ui::TCustomControl {
   bool hasBorder_ = true;
   bool boldFocusBorder_ = false;
   int skinIndex_ = -1;
+  ui::TBitmap glyph_;
+  int numGlyphs_ = 0;
+  TButtonLayout layout_ = blGlyphLeft;
+  ui::TAlignment alignment_ = ui::taCenter;
   TVexSpeedButtonSize buttonSize_ = bsCustom;
 };
 

@@ -388,4 +388,40 @@ TEST_F(SpeedButton, ColorStylePresetsWriteTheirColoursAndReadBackCustom) {
   EXPECT_FALSE(fresh.SetProperty("ColorStyle", blue));
 }
 
+TEST_F(SpeedButton, AGlyphStripSetsNumGlyphsAndIsPlacedByLayoutAndAlignment) {
+  TBitmap strip(64, 16, 0x0000C0);
+  button->SetGlyph(&strip);
+  EXPECT_EQ(button->NumGlyphs(), 4);
+  TBitmap tall(16, 40);
+  button->SetGlyph(&tall);
+  EXPECT_EQ(button->NumGlyphs(), 0) << "narrower than high";
+  TBitmap flat(16, 0);
+  button->SetGlyph(&flat);
+  EXPECT_EQ(button->NumGlyphs(), 0) << "no height";
+  button->SetGlyph(nullptr);
+  EXPECT_TRUE(button->Glyph().Empty());
+  // One 16 x 16 red cell, no caption, left justified on the left: x 4 .. 19 of the button.
+  TBitmap one(16, 16, 0x0000C0);
+  button->SetCaption("");
+  button->SetGlyph(&one);
+  button->SetStyle(bsNormal);
+  button->SetAlignment(taLeftJustify);
+  button->SetLayout(blGlyphLeft);
+  app->ProcessMessages();
+  const int top = 10 + (42 - 16) / 2;
+  // The strip's only colour is its bottom-left one, the transparent colour: nothing shows.
+  EXPECT_EQ(Shown(form, 10 + 4, top + 8), 0xDB7435u);
+  one.Canvas().SetPixel(0, 15, 0x00FF00);
+  button->SetGlyph(&one);
+  app->ProcessMessages();
+  EXPECT_EQ(Shown(form, 10 + 4, top + 8), 0x0000C0u);
+  EXPECT_EQ(Shown(form, 10 + 3, top + 8), 0xDB7435u);
+  button->SetAlignment(taRightJustify);
+  app->ProcessMessages();
+  EXPECT_EQ(Shown(form, 10 + 211 - 4 - 16, top + 8), 0x0000C0u);
+  // bsModern takes the centre again.
+  button->SetStyle(bsModern);
+  EXPECT_EQ(button->Alignment(), taCenter);
+}
+
 }  // namespace
