@@ -57,6 +57,61 @@ void TVexSpeedButton::SetColorStyle(TModalColorStyle preset) {
   RefreshButton();
 }
 
+const TButtonSkin* ButtonSkins(int row) {
+  static const TButtonSkin kSkins[kButtonSkinCount] = {
+      {0xCA8B41, 0xE19A4A, 0xAD7639, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0xE0B36F, 0xE2B571, 0xBA955D, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0x80B887, 0x87C591, 0x699871, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0x475BD2, 0x5166EA, 0x3C4EB3, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0x51B7FF, 0x2DA8FE, 0x0999FF, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0x87E1FF, 0x50D3FE, 0x19C6FE, false, false, 0x000000, 0xEEC477, 0x2B6890},
+      {0xCCCCCC, 0xC1C1C1, 0xAAAAAA, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0xD9D3C8, 0xCEC9C0, 0xC3BEB5, false, false, 0x000000, 0xEEC477, 0xFFFFFF},
+      {0xC2B9AB, 0xB7B0A1, 0xABA396, false, false, 0x000000, 0xEEC477, 0x838383},
+      {0xFFFFFF, 0xF9F3EC, 0xF5E8D8, true, false, 0xCB8D41, 0xCB8D41, 0xCB8D41},
+      {0xFFFFFF, 0xFDF7F0, 0xF9F0E2, true, false, 0xDEB46F, 0xDEB46F, 0xDEB46F},
+      {0xFFFFFF, 0xF2F8F3, 0xE6F1E7, true, false, 0x81B988, 0x81B988, 0x81B988},
+      {0xFFFFFF, 0xECEEF9, 0xDADEF6, true, false, 0x435DCF, 0x435DCF, 0x435DCF},
+      {0xFFFFFF, 0xEDF9FF, 0xDCF1FF, true, false, 0x53B7FF, 0x53B7FF, 0x53B7FF},
+      {0xFFFFFF, 0xF3FCFF, 0xE7FAFF, true, false, 0x8AE0FE, 0x8AE0FE, 0x447AA9},
+      {0xFFFFFF, 0xF5F5F5, 0xECECEC, true, false, 0xF5F5F5, 0xF5F5F5, 0x363636},
+      {0xF8F8F8, 0xEDEDED, 0xD8D8D8, true, false, 0xDBDBDB, 0xDBDBDB, 0x000000},
+      {0xF8F8F8, 0xFAF8F7, 0xF4F1ED, true, false, 0xC7BCA8, 0xC7BCA8, 0x888888},
+  };
+  return row >= 0 && row < kButtonSkinCount ? &kSkins[row] : nullptr;
+}
+
+void TVexSpeedButton::SetSkinIndex(int v) {
+  if (v == skinIndex_) return;
+  skinIndex_ = v;
+  ApplySkin();
+}
+
+void TVexSpeedButton::ApplySkin() {
+  if (skinIndex_ < 0) return;
+  // Painting waits until every colour of the row is in place, whatever happens.
+  struct Locked {
+    TVexSpeedButton* b;
+    ~Locked() {
+      b->paintLocked_ = false;
+      if (b->Parent() && b->GetParentForm()) b->RefreshButton();
+    }
+  } locked{this};
+  paintLocked_ = true;
+  Style = bsNormal;
+  const TButtonSkin* skin = ButtonSkins(skinIndex_);
+  if (!skin) return;  // no such row: the colours stay
+  const TButtonSkin& row = *skin;
+  SetColor(row.color);
+  colorWhenDown_ = row.colorWhenDown;
+  hotTrackColor_ = row.hotTrackColor;
+  borderFocusColor_ = row.borderFocusColor;
+  Font.Color = row.fontColor;
+  hasBorder_ = row.hasBorder;
+  lightColor_ = shadowColor_ = row.lightAndShadow;
+  boldFocusBorder_ = row.boldFocusBorder;
+}
+
 void TVexSpeedButton::SetStyle(TVexSpeedButtonStyle v) {
   Style = v;
   if (v == bsModern) alignment_ = taCenter;
@@ -178,6 +233,14 @@ void TVexSpeedButton::WndProc(TMessage& m) {
     }
     case kCmEnabledChanged:
       TCustomControl::WndProc(m);
+      if (skinIndex_ >= 0) {
+        if (!Enabled()) {
+          savedSkinIndex_ = skinIndex_;
+          SetSkinIndex(skinIndex_ < 9 ? 6 : 16);
+        } else {
+          SetSkinIndex(savedSkinIndex_);
+        }
+      }
       RefreshButton();
       return;
     case kWmSize:
@@ -192,7 +255,7 @@ void TVexSpeedButton::WndProc(TMessage& m) {
 }
 
 void TVexSpeedButton::Paint() {
-  if (!GetParentForm() || IsLoading()) return;
+  if (!GetParentForm() || paintLocked_ || IsLoading()) return;
   TButtonFaceState state;
   state.width = Width();
   state.height = Height();
@@ -225,6 +288,8 @@ bool TVexSpeedButton::SetProperty(const std::string& name, const TPropertyValue&
   if (name == "HasBorder" && v.AsBool(&flag)) return SetHasBorder(flag), true;
   if (name == "BoldFocusBorder" && v.AsBool(&flag)) return SetBoldFocusBorder(flag), true;
   if (name == "ExtraTag" && v.AsInt(&ExtraTag)) return true;
+  int skin = 0;
+  if (name == "SkinIndex" && v.AsInt(&skin)) return SetSkinIndex(skin), true;
   int number = 0;
   if (name == "NumGlyphs" && v.AsInt(&number)) return SetNumGlyphs(number), true;
   if (name == "Layout") {

@@ -59,7 +59,13 @@ class TVexSpeedButton : public ui::TCustomControl {
   void SetDisableFontColor(ui::TColor v);
   bool BoldFocusBorder() const { return boldFocusBorder_; }
   void SetBoldFocusBorder(bool v);
+  // A row of ButtonSkins (0..17) applied to the colours, or -1 for none. While disabled a
+  // skinned button shows row 6 (rows below 9) or 16, and its own row again when enabled.
   int SkinIndex() const { return skinIndex_; }
+  void SetSkinIndex(int v);
+  int SavedSkinIndex() const { return savedSkinIndex_; }
+  bool PaintLocked() const { return paintLocked_; }
+  void ApplySkin();
   int ExtraTag = 0;
   // Writing a preset applies its colours and style; reading gives lcsCustom.
   TModalColorStyle ColorStyle() const { return lcsCustom; }
@@ -99,11 +105,23 @@ class TVexSpeedButton : public ui::TCustomControl {
   bool hasBorder_ = true;
   bool boldFocusBorder_ = false;
   int skinIndex_ = -1;
+  int savedSkinIndex_ = -1;
+  bool paintLocked_ = false;
   ui::TBitmap glyph_;
   int numGlyphs_ = 0;
   TButtonLayout layout_ = blGlyphLeft;
   ui::TAlignment alignment_ = ui::taCenter;
   TVexSpeedButtonSize buttonSize_ = bsCustom;
 };
+
+// One row of the button skins.
+struct TButtonSkin {
+  ui::TColor color, hotTrackColor, colorWhenDown;
+  bool hasBorder, boldFocusBorder;
+  ui::TColor lightAndShadow, borderFocusColor, fontColor;
+};
+inline constexpr int kButtonSkinCount = 18;
+// The row, or null outside 0..17.
+const TButtonSkin* ButtonSkins(int row);
 
 void RegisterVexSpeedButtonClasses();

@@ -424,4 +424,48 @@ TEST_F(SpeedButton, AGlyphStripSetsNumGlyphsAndIsPlacedByLayoutAndAlignment) {
   EXPECT_EQ(button->Alignment(), taCenter);
 }
 
+TEST_F(SpeedButton, SkinsApplyTheirRowAndSwapWhileDisabled) {
+  button->SetSkinIndex(3);
+  EXPECT_EQ(button->Color(), 0x475BD2u);
+  EXPECT_EQ(button->HotTrackColor(), 0x5166EAu);
+  EXPECT_EQ(button->ColorWhenDown(), 0x3C4EB3u);
+  EXPECT_EQ(button->LightColor(), 0x000000u);
+  EXPECT_EQ(button->ShadowColor(), 0x000000u);
+  EXPECT_EQ(button->Font.Color, 0xFFFFFFu);
+  EXPECT_FALSE(button->HasBorder());
+  EXPECT_EQ(button->Style, bsNormal);
+  EXPECT_FALSE(button->PaintLocked());
+  struct Case {
+    int skin, disabledSkin;
+  };
+  for (const Case c : {Case{3, 6}, Case{12, 16}, Case{8, 6}, Case{9, 16}}) {
+    button->SetSkinIndex(c.skin);
+    button->SetEnabled(false);
+    EXPECT_EQ(button->SkinIndex(), c.disabledSkin) << c.skin;
+    EXPECT_EQ(button->SavedSkinIndex(), c.skin);
+    EXPECT_EQ(button->Color(), ButtonSkins(c.disabledSkin)->color);
+    button->SetEnabled(true);
+    EXPECT_EQ(button->SkinIndex(), c.skin);
+    EXPECT_EQ(button->Color(), ButtonSkins(c.skin)->color);
+  }
+  // A new colour forgets the skin and keeps the others; Color and DisableFontColor do not.
+  button->SetSkinIndex(12);
+  button->SetColor(0x010203);
+  button->SetDisableFontColor(0x040506);
+  EXPECT_EQ(button->SkinIndex(), 12);
+  button->SetHotTrackColor(0x0A0B0C);
+  EXPECT_EQ(button->SkinIndex(), -1);
+  EXPECT_EQ(button->ColorWhenDown(), 0xDADEF6u);
+  // Without a skin, disabling swaps nothing.
+  button->SetEnabled(false);
+  EXPECT_EQ(button->SkinIndex(), -1);
+  button->SetEnabled(true);
+  // No such row: nothing changes and painting is not left locked.
+  button->SetSkinIndex(40);
+  EXPECT_EQ(button->HotTrackColor(), 0x0A0B0Cu);
+  EXPECT_FALSE(button->PaintLocked());
+  // Skins change no pixel of the default kind's picture.
+  EXPECT_EQ(Shown(form, 10 + 105, 10 + 1), 0xDB7435u);
+}
+
 }  // namespace
