@@ -15,10 +15,10 @@ TVexSpeedButton::TVexSpeedButton(TComponent* owner) : TCustomControl(owner) {
 
 void TVexSpeedButton::SetDown(bool v) {
   if (v == down_) return;
-  if (GroupIndex != 0 && Parent())
+  if (groupIndex_ != 0 && Parent())
     for (int i = 0; i < Parent()->ControlCount(); ++i) {
       auto* other = dynamic_cast<TVexSpeedButton*>(Parent()->Controls(i));
-      if (other && other != this && other->GroupIndex == GroupIndex) other->SetDown(false);
+      if (other && other != this && other->GroupIndex() == groupIndex_) other->SetDown(false);
     }
   down_ = v;
   RefreshButton();
@@ -112,6 +112,17 @@ void TVexSpeedButton::ApplySkin() {
   boldFocusBorder_ = row.boldFocusBorder;
 }
 
+void TVexSpeedButton::SetGroupIndex(int v) {
+  if (v == groupIndex_) return;
+  groupIndex_ = v;
+  RefreshButton();
+}
+
+void TVexSpeedButton::SetButtonKind(TModalButtonKind v) {
+  buttonKind_ = v;
+  RefreshButton();
+}
+
 void TVexSpeedButton::SetStyle(TVexSpeedButtonStyle v) {
   Style = v;
   if (v == bsModern) alignment_ = taCenter;
@@ -153,7 +164,7 @@ void TVexSpeedButton::SetButtonSize(TVexSpeedButtonSize size) {
 }
 
 void TVexSpeedButton::RefreshButton() {
-  if (Transparent)
+  if (transparent_)
     Invalidate();
   else
     Repaint();
@@ -166,7 +177,7 @@ void TVexSpeedButton::Click() {
 
 void TVexSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseDown(button, shift, x, y);
-  if (GroupIndex == 0 || !down_)
+  if (groupIndex_ == 0 || !down_)
     SetDown(true);
   else if (AllowAllUp)
     SetDown(false);
@@ -174,7 +185,7 @@ void TVexSpeedButton::MouseDown(TMouseButton button, TShiftState shift, int x, i
 
 void TVexSpeedButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseUp(button, shift, x, y);
-  if (GroupIndex == 0) SetDown(false);
+  if (groupIndex_ == 0) SetDown(false);
 }
 
 void TVexSpeedButton::WndProc(TMessage& m) {
@@ -231,6 +242,10 @@ void TVexSpeedButton::WndProc(TMessage& m) {
       TCustomControl::WndProc(m);
       return;
     }
+    case kCmTextChanged:  // a new caption shows at once
+      TCustomControl::WndProc(m);
+      RefreshButton();
+      return;
     case kCmEnabledChanged:
       TCustomControl::WndProc(m);
       if (skinIndex_ >= 0) {
@@ -260,11 +275,11 @@ void TVexSpeedButton::Paint() {
   state.width = Width();
   state.height = Height();
   state.background = Parent() ? Parent()->Color() : clBtnFace;
-  state.kind = ButtonKind;
+  state.kind = buttonKind_;
   state.enabled = Enabled();
   state.mouseInside = mouseInside_;
   state.down = down_;
-  state.transparent = Transparent;
+  state.transparent = transparent_;
   state.style = Style;
   state.caption = Caption();
   state.font = &Font;
@@ -326,9 +341,10 @@ bool TVexSpeedButton::SetProperty(const std::string& name, const TPropertyValue&
     SetColorStyle(preset);
     return true;
   }
-  if (name == "Transparent" && v.AsBool(&flag)) return Transparent = flag, true;
+  if (name == "Transparent" && v.AsBool(&flag)) return SetTransparent(flag), true;
   if (name == "AllowAllUp" && v.AsBool(&flag)) return AllowAllUp = flag, true;
-  if (name == "GroupIndex" && v.AsInt(&GroupIndex)) return true;
+  int index = 0;
+  if (name == "GroupIndex" && v.AsInt(&index)) return SetGroupIndex(index), true;
   if (name == "Down" && v.AsBool(&flag)) return SetDown(flag), true;
   if (name == "ButtonSize" && v.kind == TPropertyValue::kIdent) {
     const char* names[] = {"bsCustom", "bsSmall", "bsMedium", "bsLarge"};

@@ -20,7 +20,8 @@ class TVexSpeedButton : public ui::TCustomControl {
 
   bool Down() const { return down_; }
   void SetDown(bool v);
-  int GroupIndex = 0;
+  int GroupIndex() const { return groupIndex_; }
+  void SetGroupIndex(int v);
   bool AllowAllUp = false;
   TVexSpeedButtonStyle Style = bsModern;  // SetStyle keeps the alignment rule
   void SetStyle(TVexSpeedButtonStyle v);
@@ -34,10 +35,12 @@ class TVexSpeedButton : public ui::TCustomControl {
   void SetLayout(TButtonLayout v);
   ui::TAlignment Alignment() const { return alignment_; }
   void SetAlignment(ui::TAlignment v);
-  TModalButtonKind ButtonKind = mbkNormal;
+  TModalButtonKind ButtonKind() const { return buttonKind_; }
+  void SetButtonKind(TModalButtonKind v);
   TVexSpeedButtonSize ButtonSize() const { return buttonSize_; }
   void SetButtonSize(TVexSpeedButtonSize size);
-  bool Transparent = false;
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool v) { SetSkinned(transparent_, v); }
 
   // Colours and looks the button stores; the picture comes from the palette of its kind.
   // A new value of most of them forgets the skin (SkinIndex -1) without applying one.
@@ -94,6 +97,9 @@ class TVexSpeedButton : public ui::TCustomControl {
   }
 
   bool down_ = false;
+  int groupIndex_ = 0;
+  TModalButtonKind buttonKind_ = mbkNormal;
+  bool transparent_ = false;
   bool mouseInside_ = false;
   ui::TColor colorWhenDown_ = 0xDB7435;
   ui::TColor hotTrackColor_ = 0xF48542;

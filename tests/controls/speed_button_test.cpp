@@ -268,7 +268,7 @@ TEST_F(SpeedButton, ANewButtonHasTheDefaultLook) {
   EXPECT_EQ(fresh.Font.Color, 0x333333u);
   EXPECT_EQ(fresh.Font.Charset, kGb2312Charset);
   EXPECT_EQ(fresh.Style, bsModern);
-  EXPECT_EQ(fresh.ButtonKind, mbkNormal);
+  EXPECT_EQ(fresh.ButtonKind(), mbkNormal);
   EXPECT_TRUE(fresh.TabStop);
 }
 
@@ -464,8 +464,36 @@ TEST_F(SpeedButton, SkinsApplyTheirRowAndSwapWhileDisabled) {
   button->SetSkinIndex(40);
   EXPECT_EQ(button->HotTrackColor(), 0x0A0B0Cu);
   EXPECT_FALSE(button->PaintLocked());
+  button->SetTransparent(true);
+  EXPECT_TRUE(button->Transparent());
+  button->SetSkinIndex(12);
+  button->SetTransparent(false);
+  EXPECT_EQ(button->SkinIndex(), -1) << "Transparent forgets the skin too";
   // Skins change no pixel of the default kind's picture.
   EXPECT_EQ(Shown(form, 10 + 105, 10 + 1), 0xDB7435u);
+}
+
+TEST_F(SpeedButton, TheButtonPaintsWithThePaletteOfItsKind) {
+  button->SetCaption("");
+  for (const TModalButtonKind kind : {mbkCancel, mbkClose, mbkNext, mbkNormal, mbkOK})
+    for (const bool enabled : {true, false}) {
+      button->SetButtonKind(kind);
+      button->SetEnabled(enabled);
+      app->ProcessMessages();
+      // The focused button is hot.
+      const TButtonPalette p = ChoosePalette(kind, enabled, button->MouseInside());
+      EXPECT_EQ(Shown(form, 10 + 105, 10 + 20), p.face) << kind << " " << enabled;
+      EXPECT_EQ(Shown(form, 10 + 105, 10 + 1), kind == mbkNormal || kind == mbkOK || !enabled
+                                                   ? p.face
+                                                   : p.border)
+          << kind << " " << enabled;
+    }
+  // The cancel kind is white (FFF4EA when hot) with an orange border, not the default blue.
+  button->SetButtonKind(mbkCancel);
+  button->SetEnabled(true);
+  app->ProcessMessages();
+  EXPECT_EQ(Shown(form, 10 + 105, 10 + 20), button->MouseInside() ? 0xFFF4EAu : 0xFFFFFFu);
+  EXPECT_EQ(Shown(form, 10 + 105, 10 + 1), 0xF48542u);
 }
 
 }  // namespace
