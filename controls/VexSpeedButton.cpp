@@ -172,6 +172,10 @@ void TVexSpeedButton::RefreshButton() {
 
 void TVexSpeedButton::Click() {
   if (CanFocus()) SetFocus();
+  if (PopupMenu()) {  // dropped at the button's lower-left corner
+    const TPoint at = ClientToScreen({0, Height()});
+    PopupMenu()->Popup(at.X, at.Y);
+  }
   TCustomControl::Click();
 }
 

@@ -36,10 +36,18 @@ using platform::opRemove;
 using platform::csDesigning;
 using platform::csLoading;
 
-// Stand-ins for what the controls store but this program never opens.
+// A popup menu as the controls hold it. This program defines no menu items: dropping the
+// menu records where and raises OnPopup.
 class TPopupMenu : public TComponent {
  public:
   using TComponent::TComponent;
+  // Drops the menu with its top-left corner at a screen point.
+  virtual void Popup(int x, int y) {
+    PopupPoint = {x, y};
+    if (OnPopup) OnPopup(this);
+  }
+  TPoint PopupPoint{};
+  TNotifyEvent OnPopup;
 };
 
 // ---- Controls --------------------------------------------------------------------------------

@@ -496,4 +496,22 @@ TEST_F(SpeedButton, TheButtonPaintsWithThePaletteOfItsKind) {
   EXPECT_EQ(Shown(form, 10 + 105, 10 + 1), 0xF48542u);
 }
 
+TEST_F(SpeedButton, AClickDropsThePopupMenuAtTheLowerLeftCornerBeforeOnClick) {
+  TPopupMenu menu(form);
+  std::vector<std::string> order;
+  menu.OnPopup = [&](TObject*) { order.push_back("popup"); };
+  button->OnClick = [&](TObject*) { order.push_back("click"); };
+  button->SetPopupMenu(&menu);
+  button->Click();
+  EXPECT_EQ(order, (std::vector<std::string>{"popup", "click"}));
+  const TPoint corner = button->ClientToScreen({0, 42});
+  EXPECT_EQ(menu.PopupPoint.X, corner.X);
+  EXPECT_EQ(menu.PopupPoint.Y, corner.Y);
+  // Without a menu only the click.
+  button->SetPopupMenu(nullptr);
+  order.clear();
+  button->Click();
+  EXPECT_EQ(order, (std::vector<std::string>{"click"}));
+}
+
 }  // namespace
